@@ -31,19 +31,18 @@ inline constexpr std::string_view coursePlanHeaders =
     "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)";
 
 // Group 1: lesson id, group 2: lesson name. One match per lesson, in reply order.
+// clang-format off
 inline constexpr std::string_view lessonPattern =
-    R"(hasReferences.*?id=(\d+);.*?learnedIndex=null.*?lessonName="(.*?)";
-.*? liveContent = null) ";
+    "hasReferences.*?id=(\\d+);.*?learnedIndex=null.*?lessonName=\"(.*?)\";.*?liveContent=null";
 
-    // Groups 1-6: flvHdUrl, flvSdUrl, flvShdUrl, mp4HdUrl, mp4SdUrl, mp4ShdUrl. Only the first
-    // match counts. The dot before mp4ShdUrl is left unescaped on purpose: the service's
-    // replies have been matched that way all along.
-    inline constexpr std::string_view videoPattern = R"(flvHdUrl="(.*?)";
-s1\.flvSdUrl = "(.*?)";
-s1\.flvShdUrl = "(.*?)";
-s1.*? mp4HdUrl = "(.*?)";
-s1\.mp4SdUrl = "(.*?)";
-s1.mp4ShdUrl = "(.*?)";s1\.needKeyTimeValidate=false)";
+// Groups 1-6: flvHdUrl, flvSdUrl, flvShdUrl, mp4HdUrl, mp4SdUrl, mp4ShdUrl. Only the first
+// match counts. The dot before mp4ShdUrl is left unescaped on purpose: the service's
+// replies have been matched that way all along.
+inline constexpr std::string_view videoPattern =
+    "flvHdUrl=\"(.*?)\";s1\\.flvSdUrl=\"(.*?)\";s1\\.flvShdUrl=\"(.*?)\";s1.*?"
+    "mp4HdUrl=\"(.*?)\";s1\\.mp4SdUrl=\"(.*?)\";s1.mp4ShdUrl=\"(.*?)\";"
+    "s1\\.needKeyTimeValidate=false";
+// clang-format on
 
 // The quality chosen with the radio buttons 1-6: the group of videoPattern to take and
 // the file extension of every download of that run.
