@@ -26,10 +26,16 @@ public:
     void pauseClicked();
 
 private:
-    bool startRow(int row);
+    enum class RowOutcome { Started, Skipped, Stopped };
+    RowOutcome startRow(int row);
+    void finishTask(int rows);
 
     GlobalState& state_;
     ControlSeam& controls_;
+    // The scrambled address of the row whose task is watched.
+    std::string startedAddress_;
+    // A task was started and has not been reported finished.
+    bool taskUnfinished_ = false;
 };
 
 // The size column's text: bytes in GB from 1073741824 bytes on, otherwise in MB, with
