@@ -17,8 +17,8 @@ struct SandboxOptions {
     int generatedLessons = 0;         // lessons of the generated course (id 2000000); 0: none
     std::int64_t videoSize = 1 << 20; // bytes of every video file
     std::int64_t rateLimitPerConnection = 0; // bytes per second per connection; 0: unlimited
-    int latencyMs = 0;                // added before every plain-call reply
-    int fail503First = 0;             // the first N video requests are answered with 503
+    int latencyMs = 0;                       // added before every plain-call reply
+    int fail503First = 0;                    // the first N video requests are answered with 503
     int cutFirst = 0; // the first N video replies are cut off in the middle of their body
 };
 
@@ -60,9 +60,12 @@ public:
     static const std::vector<SampleLesson>& sampleLessons();
     // The path of a lesson's video of quality 1..6 (1-3 .flv, 4-6 .mp4), and the
     // deterministic bytes every video file of that path holds.
-    static std::string videoPath(std::string_view courseId, std::string_view lessonId,
-                                 int quality);
+    static std::string videoPath(std::string_view courseId, std::string_view lessonId, int quality);
     static std::string videoContent(std::string_view path, std::int64_t size);
+    // The `length` bytes of that content from `offset` on, made without the bytes before
+    // them (to check a slice of a large file); empty for a negative offset or length.
+    static std::string videoContentAt(std::string_view path, std::int64_t offset,
+                                      std::int64_t length);
 
 private:
     struct Impl;
