@@ -29,6 +29,41 @@ struct ScriptedReply {
     // When not empty, sent verbatim instead of the reply composed from the fields above.
     std::string raw;
 
+    // Chained setters: ScriptedReply().withStatus(302, "Found").withHeader("Location: /x")
+    ScriptedReply& withStatus(int code, std::string text) {
+        status = code;
+        reason = std::move(text);
+        return *this;
+    }
+    ScriptedReply& withHeader(std::string line) {
+        headerLines.push_back(std::move(line));
+        return *this;
+    }
+    ScriptedReply& withBody(std::string bytes) {
+        body = std::move(bytes);
+        return *this;
+    }
+    ScriptedReply& withoutContentLength() {
+        addContentLength = false;
+        return *this;
+    }
+    ScriptedReply& withDelay(std::chrono::milliseconds wait) {
+        delay = wait;
+        return *this;
+    }
+    ScriptedReply& cutAfterBodyBytes(std::size_t count) {
+        closeAfterBodyBytes = count;
+        return *this;
+    }
+    ScriptedReply& silent() {
+        neverAnswer = true;
+        return *this;
+    }
+    ScriptedReply& verbatim(std::string bytes) {
+        raw = std::move(bytes);
+        return *this;
+    }
+
     // The bytes this reply puts on the wire (before any cut).
     std::string wireBytes() const;
 };
