@@ -1,0 +1,331 @@
+#include "engine/EngineThread.h"
+
+#include "engine/RetryPolicy.h"
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <mutex>
+#include <pthread.h>
+#include <system_error>
+
+namespace {
+
+// Eight connections of at least 1 MiB each. Video servers commonly throttle each
+// connection, so eight connections fetch up to eight times as fast; eight stays below
+// the per-client connection limits servers commonly enforce, and beyond it the gain on
+// an unthrottled link is nil. 1 MiB is aria2's smallest piece: it lets a file of a few
+// MiB use several connections, while every range is still long enough that its request
+// costs little beside its data.
+constexpr int connectionsPerFile = 8;
+constexpr std::int64_t smallestPiece = 1 << 20;
+
+constexpr auto refreshPeriod = std::chrono::milliseconds(100);
+constexpr auto idleWait = std::chrono::milliseconds(100);
+// A finished transfer gets this many refreshes to have its control file removed.
+constexpr int completionCheckLimit = 20;
+// How long closing the session may take before it is given up.
+constexpr auto closeDeadline = std::chrono::seconds(10);
+
+std::once_flag libraryInitialised;
+
+aria2::KeyVals sessionOptions() {
+    return {
+        {"no-conf", "true"}, // no user configuration file changes the engine
+        {"quiet", "true"},   // nothing on the host program's console
+        {"max-concurrent-downloads", "16"},
+        {"auto-save-interval", "10"}, // control files stay fresh should the process die
+        {"enable-rpc", "false"},
+    };
+}
+
+aria2::KeyVals transferOptions(const TaskRequest& request) {
+    const RetryPolicy retry = currentRetryPolicy();
+    aria2::KeyVals options = {
+        {"dir", request.folder},
+        {"continue", request.useResume ? "true" : "false"},
+        // Without resume the file is started again, so an existing one is replaced.
+        {"allow-overwrite", request.useResume ? "false" : "true"},
+        // A name that must be used as given is never changed to dodge an existing file.
+        {"auto-file-renaming", request.noSmartNaming ? "false" : "true"},
+        // A server that cannot continue a partial file gets it fetched from the start.
+        {"always-resume", "false"},
+        {"allow-piece-length-change", "true"},
+        {"split", std::to_string(connectionsPerFile)},
+        {"max-connection-per-server", std::to_string(connectionsPerFile)},
+        {"min-split-size", std::to_string(smallestPiece)},
+        {"max-tries", std::to_string(retry.maxTries)},
+        {"retry-wait", std::to_string(retry.retryWaitSeconds)},
+        {"timeout", std::to_string(retry.timeoutSeconds)},
+        {"connect-timeout", std::to_string(retry.connectTimeoutSeconds)},
+        // Sparse writes: no second pass over the disk to fill the file with zeros first.
+        {"file-allocation", "none"},
+        // Only the given address is ever used: a reply that is a torrent or a metalink is
+        // saved as the file asked for, never followed to other sources or other files.
+        {"follow-torrent", "false"},
+        {"follow-metalink", "false"},
+        {"remote-time", "false"},
+    };
+    if (!request.fileName.empty())
+        options.emplace_back("out", request.fileName);
+    if (!request.referrer.empty())
+        options.emplace_back("header", "Referer: " + request.referrer);
+    if (!request.cookies.empty())
+        options.emplace_back("header", "Cookie: " + request.cookies);
+    return options;
+}
+
+// A write to a connection the server has closed must fail with EPIPE on this thread,
+// not end the host program: the session installs no signal handlers of its own.
+void blockBrokenPipeSignal() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+bool ensureFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
+}
+
+std::int32_t usableConnectionsFor(std::int64_t totalBytes) {
+    if (totalBytes <= 0)
+        return connectionsPerFile;
+    // A range is split only while both halves keep the smallest piece.
+    const std::int64_t pieces = totalBytes / smallestPiece;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(pieces, 1, connectionsPerFile));
+}
+
+bool completedFileInPlace(const std::string& path, std::int64_t totalBytes) {
+    std::error_code error;
+    if (path.empty() || !std::filesystem::is_regular_file(path, error))
+        return false;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || static_cast<std::int64_t>(size) != totalBytes)
+        return false;
+    return !std::filesystem::exists(path + ".aria2", error);
+}
+
+std::string baseName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+EngineThread::EngineThread(std::shared_ptr<TaskBoard> board) : board_(std::move(board)) {}
+
+void EngineThread::run() {
+    blockBrokenPipeSignal();
+    std::call_once(libraryInitialised, [] { aria2::libraryInit(); });
+    aria2::SessionConfig config;
+    config.keepRunning = true;       // an idle session waits for the next task
+    config.useSignalHandler = false; // the host program owns its signals
+    session_ = aria2::sessionNew(sessionOptions(), config);
+
+    while (!board_->shutdownRequested()) {
+        const auto commands =
+            board_->takeCommands(hasWork() ? std::chrono::milliseconds(0) : idleWait);
+        for (const TaskCommand& command : commands)
+            apply(command);
+        if (!session_) {
+            failEverything(FailureCode::engineUnavailable);
+        } else {
+            for (auto& [handle, transfer] : transfers_)
+                steer(transfer);
+            if (hasWork() && aria2::run(session_, aria2::RUN_ONCE) < 0) {
+                failEverything(FailureCode::engineUnavailable);
+                closeSession();
+            }
+        }
+        if (!commands.empty() || std::chrono::steady_clock::now() - lastRefresh_ >= refreshPeriod)
+            refreshAndPublish();
+    }
+    closeSession();
+    board_->markFinished();
+}
+
+void EngineThread::apply(const TaskCommand& command) {
+    if (command.kind == TaskCommand::Kind::create) {
+        Transfer& transfer = transfers_[command.handle];
+        transfer.request = command.request;
+        transfer.facts.fileName = command.request.fileName;
+        transfer.facts.usableConnections = connectionsPerFile;
+        transfer.appliedSeq = command.seq;
+        return;
+    }
+    const auto found = transfers_.find(command.handle);
+    if (found == transfers_.end())
+        return;
+    Transfer& transfer = found->second;
+    transfer.appliedSeq = command.seq;
+    transfer.wantRunning = command.kind == TaskCommand::Kind::start;
+    if (!transfer.wantRunning)
+        return;
+    transfer.facts.bytesArrived = false;
+    transfer.lastCompleted = -1;
+    if (transfer.facts.phase == TransferPhase::failed) {
+        transfer.retryRequested = true;
+        transfer.settled = false;
+    }
+}
+
+// Brings the session's view of a transfer in line with what the caller asked for. A
+// request aria2 cannot take yet (resuming a transfer that is still halting) is simply
+// tried again on the next round.
+void EngineThread::steer(Transfer& transfer) {
+    TaskFacts& facts = transfer.facts;
+    if (facts.phase == TransferPhase::complete)
+        return;
+    if (transfer.wantRunning) {
+        if (!transfer.added || (facts.phase == TransferPhase::failed && transfer.retryRequested))
+            addToSession(transfer);
+        else if (facts.phase == TransferPhase::paused &&
+                 aria2::unpauseDownload(session_, transfer.gid) == 0)
+            facts.phase = TransferPhase::waiting;
+        return;
+    }
+    const bool running =
+        facts.phase == TransferPhase::active || facts.phase == TransferPhase::waiting;
+    if (running && !transfer.pauseIssued && aria2::pauseDownload(session_, transfer.gid, true) == 0)
+        transfer.pauseIssued = true;
+}
+
+void EngineThread::addToSession(Transfer& transfer) {
+    transfer.retryRequested = false;
+    transfer.added = true;
+    transfer.pauseIssued = false;
+    transfer.completionChecks = 0;
+    transfer.path.clear();
+    if (!ensureFolder(transfer.request.folder))
+        return fail(transfer, FailureCode::badFolder);
+    aria2::A2Gid gid = 0;
+    if (aria2::addUri(session_, &gid, {transfer.request.url}, transferOptions(transfer.request)) <
+        0)
+        return fail(transfer, FailureCode::badAddress);
+    transfer.gid = gid;
+    transfer.settled = false;
+    transfer.facts.phase = TransferPhase::waiting;
+    transfer.facts.failure = FailureCode::none;
+}
+
+void EngineThread::fail(Transfer& transfer, FailureCode code) {
+    transfer.facts.phase = TransferPhase::failed;
+    transfer.facts.failure = code;
+    transfer.facts.bytesPerSecond = 0;
+    transfer.facts.activeConnections = 0;
+    transfer.settled = true;
+}
+
+void EngineThread::refresh(Transfer& transfer) {
+    if (transfer.settled || !transfer.added || !session_)
+        return;
+    aria2::DownloadHandle* handle = aria2::getDownloadHandle(session_, transfer.gid);
+    if (!handle)
+        return fail(transfer, FailureCode::engineUnavailable);
+    TaskFacts& facts = transfer.facts;
+    const aria2::DownloadStatus status = handle->getStatus();
+    facts.totalBytes = handle->getTotalLength();
+    facts.completedBytes = handle->getCompletedLength();
+    facts.bytesPerSecond = handle->getDownloadSpeed();
+    facts.activeConnections = handle->getConnections();
+    facts.usableConnections = usableConnectionsFor(facts.totalBytes);
+    if (handle->getNumFiles() > 0) {
+        const std::string path = handle->getFile(1).path;
+        if (!path.empty()) {
+            transfer.path = path;
+            facts.fileName = baseName(path);
+        }
+    }
+    const int errorCode = handle->getErrorCode();
+    aria2::deleteDownloadHandle(handle);
+
+    if (!facts.fileCreated && !transfer.path.empty()) {
+        std::error_code error;
+        facts.fileCreated = std::filesystem::exists(transfer.path, error);
+    }
+    switch (status) {
+    case aria2::DOWNLOAD_ACTIVE:
+        facts.phase = TransferPhase::active;
+        if (facts.bytesPerSecond > 0 ||
+            (transfer.lastCompleted >= 0 && facts.completedBytes > transfer.lastCompleted))
+            facts.bytesArrived = true;
+        transfer.lastCompleted = facts.completedBytes;
+        break;
+    case aria2::DOWNLOAD_WAITING:
+        facts.phase = TransferPhase::waiting;
+        break;
+    case aria2::DOWNLOAD_PAUSED:
+        facts.phase = TransferPhase::paused;
+        transfer.pauseIssued = false;
+        break;
+    case aria2::DOWNLOAD_COMPLETE:
+        settleCompletion(transfer);
+        break;
+    case aria2::DOWNLOAD_ERROR:
+        fail(transfer, failureCodeForAria2Status(errorCode));
+        break;
+    case aria2::DOWNLOAD_REMOVED:
+        fail(transfer, FailureCode::otherError);
+        break;
+    }
+}
+
+// Finished means the whole file under its final name, with no control file left over.
+void EngineThread::settleCompletion(Transfer& transfer) {
+    TaskFacts& facts = transfer.facts;
+    facts.bytesPerSecond = 0;
+    facts.activeConnections = 0;
+    if (completedFileInPlace(transfer.path, facts.totalBytes)) {
+        facts.phase = TransferPhase::complete;
+        facts.completedBytes = facts.totalBytes;
+        facts.fileCreated = true;
+        transfer.settled = true;
+    } else if (++transfer.completionChecks >= completionCheckLimit) {
+        fail(transfer, FailureCode::unfinishedFile);
+    }
+}
+
+void EngineThread::refreshAndPublish() {
+    for (auto& [handle, transfer] : transfers_) {
+        refresh(transfer);
+        board_->publish(handle, transfer.facts, transfer.appliedSeq);
+    }
+    lastRefresh_ = std::chrono::steady_clock::now();
+}
+
+bool EngineThread::hasWork() const {
+    for (const auto& [handle, transfer] : transfers_) {
+        if (transfer.settled)
+            continue;
+        const TransferPhase phase = transfer.facts.phase;
+        if (phase == TransferPhase::active || phase == TransferPhase::waiting)
+            return true;
+        if (transfer.wantRunning && !transfer.added)
+            return true;
+    }
+    return false;
+}
+
+void EngineThread::failEverything(FailureCode code) {
+    for (auto& [handle, transfer] : transfers_) {
+        if (transfer.facts.phase != TransferPhase::complete)
+            fail(transfer, code);
+    }
+}
+
+// Halts every transfer at once; aria2 writes each unfinished file's control file, so a
+// later engine continues where this one stopped.
+void EngineThread::closeSession() {
+    if (!session_)
+        return;
+    aria2::shutdown(session_, true);
+    const auto deadline = std::chrono::steady_clock::now() + closeDeadline;
+    while (aria2::run(session_, aria2::RUN_ONCE) == 1 &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    aria2::sessionFinal(session_);
+    session_ = nullptr;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The one thread that owns the aria2 session and makes every aria2 call (libaria2 is not
+// thread-safe). It takes commands from the task board, steers each transfer toward what
+// the caller last asked for, drives the session one event round at a time and publishes
+// each task's facts back to the board.
+
+#include "engine/TaskBoard.h"
+
+#include <aria2/aria2.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+class EngineThread final {
+public:
+    explicit EngineThread(std::shared_ptr<TaskBoard> board);
+    EngineThread(const EngineThread&) = delete;
+    EngineThread& operator=(const EngineThread&) = delete;
+
+    // The thread's body: returns after the board asked for shutdown and the session has
+    // saved its control files and closed.
+    void run();
+
+private:
+    struct Transfer {
+        TaskRequest request;
+        aria2::A2Gid gid = 0;
+        bool added = false;
+        bool wantRunning = false;
+        bool retryRequested = false; // a start given while failed: add it anew
+        bool pauseIssued = false;
+        std::string path; // as aria2 writes it, once known
+        std::int64_t lastCompleted = -1;
+        int completionChecks = 0;
+        bool settled = false; // complete or failed for good: no more aria2 calls
+        TaskFacts facts;
+        std::uint64_t appliedSeq = 0;
+    };
+
+    void apply(const TaskCommand& command);
+    void steer(Transfer& transfer);
+    void addToSession(Transfer& transfer);
+    void refresh(Transfer& transfer);
+    void settleCompletion(Transfer& transfer);
+    void fail(Transfer& transfer, FailureCode code);
+    void refreshAndPublish();
+    bool hasWork() const;
+    void closeSession();
+    void failEverything(FailureCode code);
+
+    std::shared_ptr<TaskBoard> board_;
+    aria2::Session* session_ = nullptr;
+    std::map<std::int32_t, Transfer> transfers_;
+    std::chrono::steady_clock::time_point lastRefresh_{};
+};
