@@ -179,7 +179,8 @@ std::string runScriptStep(std::string_view prepared) {
 }
 
 std::string decodeReply(std::string_view reply) {
-    const std::string prepared = prepareReply(reply);
+    // A reply is a text: it ends at a zero byte, should the service send one.
+    const std::string prepared = prepareReply(bytesToText(reply));
     std::string decoded = runScriptStep(prepared);
     if (decoded.empty())
         decoded = unescapePercent(prepared);

@@ -55,6 +55,9 @@ TEST(DecodeReply, UndoesEscapesLikeTheScriptEngine) {
 TEST(DecodeReply, InvalidBytesDoNotBreakDecoding) {
     EXPECT_EQ(decodeVideoReply("a\xFF\\u0041\x81\"b"), "a?A?\"b");
     EXPECT_EQ(decodeVideoReply("x\xB0"), "x?");
+    // found by fuzzing: a zero byte went through the fallback into the text
+    EXPECT_EQ(decodeVideoReply(std::string("\0\x02", 2)), "");
+    EXPECT_EQ(decodeCourseReply(std::string("ab\0\\u0041", 9)), "ab");
 }
 
 TEST(UnescapePercent, DecodesExactlyTheUnescapeForms) {
