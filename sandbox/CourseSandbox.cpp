@@ -6,11 +6,12 @@
 #include "sandbox/VideoRange.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
-#include <csignal>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <mutex>
 #include <thread>
 
@@ -152,22 +153,24 @@ void CourseSandbox::Impl::recordCall(const httplib::Request& req) {
     calls.push_back(std::move(call));
 }
 
+// Error messages are fixed texts: nothing of the request is echoed, since after the
+// client's decoding an echoed text could read as a lesson record or an address.
 std::string CourseSandbox::Impl::answerPlainCall(const std::string& body) const {
     const PlainCall call = parsePlainCallBody(body);
     if (call.scriptName == "PlanNewBean" && call.methodName == "getPlanCourseDetail") {
         if (!catalog.hasCourse(call.param0)) {
-            return plainCallErrorReply(call, "课程不存在: " + call.param0);
+            return plainCallErrorReply(call, "课程不存在");
         }
         return coursePlanReply(call, call.param0, catalog.lessonsOf(call.param0));
     }
     if (call.scriptName == "LessonLearnBean" && call.methodName == "getVideoLearnInfo") {
         const auto lesson = catalog.lesson(call.param1, call.param0);
         if (!lesson) {
-            return plainCallErrorReply(call, "课时不存在: " + call.param0);
+            return plainCallErrorReply(call, "课时不存在");
         }
         return videoInfoReply(call, host(), call.param1, *lesson);
     }
-    return plainCallErrorReply(call, "No such method: " + call.scriptName + "." + call.methodName);
+    return plainCallErrorReply(call, "No such method");
 }
 
 void CourseSandbox::Impl::serveIntroduction(const httplib::Request& req,
@@ -326,6 +329,12 @@ bool CourseSandbox::start() {
     impl.server.set_keep_alive_timeout(2);
     impl.server.set_keep_alive_max_count(100);
     impl.server.set_payload_max_length(1 << 20);
+    // The library's default also sets SO_REUSEPORT, with which a second sandbox on the
+    // same port would start "successfully" and share the requests with the first.
+    impl.server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     impl.addRoutes();
     if (impl.options.port == 0) {
         impl.port = impl.server.bind_to_any_port(listenAddress);
