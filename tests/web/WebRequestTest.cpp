@@ -72,6 +72,7 @@ struct WireCase {
 };
 
 TEST_F(WebRequest, SendsExactlyTheVerbPathCompletedHeaderBlockAndBody) {
+    const std::string largeBody(30, 'L');
     const WireCase cases[] = {
         {"get with nothing given", 0, "", "", "", "/a/b?x=1",
          "GET /a/b?x=1 HTTP/1.1\r\nHost: {host}\r\nUser-Agent: {agent}\r\nReferer: {url}\r\n"
@@ -124,6 +125,14 @@ TEST_F(WebRequest, SendsExactlyTheVerbPathCompletedHeaderBlockAndBody) {
          "GET / HTTP/1.1\r\nHost: {host}\r\nUser-Agent:\r\nX-Empty:\r\nReferer: {url}\r\n"
          "{defaults}\r\n",
          nullptr},
+        // A line that merely contains "Accept:" or "Content-Type:" keeps the default line
+        // out; libcurl must not put its own in either.
+        {"no library default lines", 1, largeBody.c_str(), "X-Accept: a\r\nX-Content-Type: t", "",
+         "/p",
+         "POST /p HTTP/1.1\r\nHost: {host}\r\nUser-Agent: {agent}\r\nX-Accept: a\r\n"
+         "X-Content-Type: t\r\nReferer: {url}\r\nAccept-Language: zh-cn\r\n"
+         "Content-Length: 30\r\n\r\n{largeBody}",
+         nullptr},
         {"cookies always add a Cookie line", 0, "", "Cookie: old=1", "a=1; b=2", "/",
          "GET / HTTP/1.1\r\nHost: {host}\r\nUser-Agent: {agent}\r\nCookie: old=1\r\n"
          "Referer: {url}\r\n{defaults}Cookie: a=1; b=2\r\n\r\n",
@@ -148,6 +157,7 @@ TEST_F(WebRequest, SendsExactlyTheVerbPathCompletedHeaderBlockAndBody) {
         expected = replaceAll(expected, "{host}", server.hostPort());
         expected = replaceAll(expected, "{agent}", defaultAgent);
         expected = replaceAll(expected, "{url}", url);
+        expected = replaceAll(expected, "{largeBody}", largeBody);
         EXPECT_EQ(server.requests().at(before), expected);
         if (c.completedHeaders) {
             EXPECT_EQ(headers, replaceAll(c.completedHeaders, "{url}", url));
@@ -163,6 +173,17 @@ TEST_F(WebRequest, GivenBodyBytesWinOverTheTextBody) {
     ASSERT_TRUE(server.waitForRequests(1));
     EXPECT_TRUE(server.requests()[0].ends_with(std::string("Content-Length: 3\r\n\r\nb\0y", 24)));
     EXPECT_EQ(bodyBytes, (ByteBuffer{'b', 0, 'y'}));
+}
+
+// libcurl would ask a large body to wait for "100 Continue"; the body goes out at once.
+TEST_F(WebRequest, LargeBodyGoesOutWithoutExpect) {
+    const std::string body((1 << 20) + 1, 'B');
+    server.setDefaultReply(ScriptedReply().withBody("got it"));
+    EXPECT_EQ(fetchText(server.baseUrl() + "/big", 1, body), "got it");
+    ASSERT_TRUE(server.waitForRequests(1));
+    const std::string request = server.requests()[0];
+    EXPECT_EQ(request.find("Expect"), std::string::npos);
+    EXPECT_EQ(request.size() - request.find("\r\n\r\n") - 4, body.size());
 }
 
 TEST_F(WebRequest, PlainHttpGoesThroughAGivenProxyInAbsoluteForm) {
