@@ -7,16 +7,29 @@
 
 #include <pcre2.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
-// Bounds on the work of one match attempt, so that a pathological subject ends as "no
-// match" in bounded time instead of hanging the worker that runs it.
-constexpr std::uint32_t matchLimit = 5'000'000;
+// Bounds on the work of one search, so that a pathological subject ends as "no match" in
+// bounded time instead of hanging the worker that runs it. A lazy ".*?" costs about one
+// step per character it crosses, so the bound grows with the subject: a long but honest
+// reply is searched to its end, and a pathological one stops in time proportional to its
+// length.
+constexpr std::uint32_t minimumMatchLimit = 10'000'000;
+constexpr std::uint32_t matchStepsPerUnit = 16;
 constexpr std::uint32_t depthLimit = 100'000;
 constexpr std::size_t jitStackStart = 32 * 1024;
 constexpr std::size_t jitStackMax = 4 * 1024 * 1024;
 
 constexpr std::size_t unset = PCRE2_UNSET;
+
+std::uint32_t matchLimitFor(std::size_t subjectLength) {
+    const std::uint64_t limit = std::max<std::uint64_t>(
+        minimumMatchLimit, std::uint64_t{matchStepsPerUnit} * subjectLength);
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(limit, UINT32_MAX));
+}
 
 PCRE2_SPTR16 units(const std::u16string& text) {
     return reinterpret_cast<PCRE2_SPTR16>(text.data());
@@ -133,7 +146,7 @@ bool RegexObject::State::runAll(bool global) {
         pcre2_jit_stack_create_16(jitStackStart, jitStackMax, nullptr));
     if (!data || !context)
         return false;
-    pcre2_set_match_limit_16(context.get(), matchLimit);
+    pcre2_set_match_limit_16(context.get(), matchLimitFor(subjectUnits.size()));
     pcre2_set_depth_limit_16(context.get(), depthLimit);
     if (jitStack)
         pcre2_jit_stack_assign_16(context.get(), nullptr, jitStack.get());
