@@ -14,7 +14,10 @@
 //   headers       in: extra header lines separated by "\r\n"; out: the completed block.
 //   location      out: the final reply's Location (or Content-Location) target, else
 //                 its header block; an incoming value survives when there is neither.
-//   noRedirect    true returns a redirect reply instead of following it.
+//   noRedirect    true returns a redirect reply instead of following it. Otherwise 301,
+//                 302 and 303 go on with a GET without body, 307 and 308 repeat the
+//                 request, at most WebLimits::maxRedirects times; Cookie and
+//                 Authorization lines are not sent on to another host.
 //   bodyBytes     request body as bytes; when empty and a body is sent, it receives the
 //                 bytes of `body`.
 //   proxy         HTTP proxy ("host:port") for plain-HTTP addresses; null or empty means

@@ -73,6 +73,22 @@ bool sendAll(int socket, const char* data, std::size_t size) {
 
 } // namespace
 
+RequestParts splitRequest(const std::string& raw) {
+    RequestParts parts;
+    const std::size_t lineEnd = raw.find("\r\n");
+    parts.requestLine = raw.substr(0, lineEnd);
+    if (lineEnd == std::string::npos)
+        return parts;
+    const std::size_t headEnd = raw.find("\r\n\r\n", lineEnd);
+    if (headEnd == std::string::npos) {
+        parts.headerBlock = raw.substr(lineEnd + 2);
+        return parts;
+    }
+    parts.headerBlock = headEnd > lineEnd ? raw.substr(lineEnd + 2, headEnd - lineEnd - 2) : "";
+    parts.body = raw.substr(headEnd + 4);
+    return parts;
+}
+
 std::string ScriptedReply::wireBytes() const {
     if (!raw.empty())
         return raw;

@@ -68,6 +68,14 @@ struct ScriptedReply {
     std::string wireBytes() const;
 };
 
+// A recorded request taken apart at its first "\r\n" and at its blank line.
+struct RequestParts {
+    std::string requestLine; // "POST /path HTTP/1.1"
+    std::string headerBlock; // the header lines joined by "\r\n", no final "\r\n"
+    std::string body;        // everything after the blank line
+};
+RequestParts splitRequest(const std::string& raw);
+
 class RecordingHttpServer final {
 public:
     RecordingHttpServer(); // listens on a free port of 127.0.0.1 at once

@@ -181,9 +181,11 @@ TEST_F(WebRequest, LargeBodyGoesOutWithoutExpect) {
     server.setDefaultReply(ScriptedReply().withBody("got it"));
     EXPECT_EQ(fetchText(server.baseUrl() + "/big", 1, body), "got it");
     ASSERT_TRUE(server.waitForRequests(1));
-    const std::string request = server.requests()[0];
-    EXPECT_EQ(request.find("Expect"), std::string::npos);
-    EXPECT_EQ(request.size() - request.find("\r\n\r\n") - 4, body.size());
+    const RequestParts request = splitRequest(server.requests()[0]);
+    EXPECT_EQ(request.requestLine, "POST /big HTTP/1.1");
+    EXPECT_EQ(request.headerBlock.find("Expect"), std::string::npos);
+    EXPECT_TRUE(request.headerBlock.ends_with("\r\nContent-Length: 1048577"));
+    EXPECT_EQ(request.body.size(), body.size());
 }
 
 TEST_F(WebRequest, PlainHttpGoesThroughAGivenProxyInAbsoluteForm) {
