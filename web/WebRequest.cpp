@@ -61,20 +61,21 @@ std::string headerName(std::string_view line) {
     return colon == std::string_view::npos ? std::string() : textLowerCase(line.substr(0, colon));
 }
 
-// ---- Step 2: the session agent ------------------------------------------------------
+// ---- The session agent ------------------------------------------------------
 
 // The value of the caller's User-Agent line (letter case ignored) up to the end of that
 // line, or the default agent when the block has none. The line itself is sent as it is.
 std::string sessionAgent(const std::string& headers) {
-    const int at = textSearch(headers, "User-Agent:", 1, true);
+    constexpr std::string_view marker = "User-Agent:";
+    const int at = textSearch(headers, marker, 1, true);
     if (at < 0)
         return defaultSessionAgent;
-    const std::size_t valueStart = static_cast<std::size_t>(at) - 1 + 11;
+    const std::size_t valueStart = static_cast<std::size_t>(at) - 1 + marker.size();
     const std::size_t lineEnd = headers.find("\r\n", valueStart);
     return trimBlanks(std::string_view(headers).substr(valueStart, lineEnd - valueStart));
 }
 
-// ---- Step 6: the completed header block ---------------------------------------------
+// ---- The completed header block ---------------------------------------------
 
 std::string completeHeaderBlock(std::string block, const std::string& url,
                                 const std::string& cookies) {
@@ -393,7 +394,7 @@ std::optional<std::string> resolveLocation(const std::string& base, const std::s
     return origin + basePath.substr(0, basePath.rfind('/') + 1) + location;
 }
 
-// ---- Steps 11 to 14: outputs from the reply's header block --------------------------
+// ---- Outputs taken from the reply's header block --------------------------
 
 void fillReplyOutputs(const std::string& replyHeaders, std::string& location,
                       std::string& replyCookies, std::string& cookies) {

@@ -133,6 +133,12 @@ TEST_F(WebRequest, SendsExactlyTheVerbPathCompletedHeaderBlockAndBody) {
          "X-Content-Type: t\r\nReferer: {url}\r\nAccept-Language: zh-cn\r\n"
          "Content-Length: 30\r\n\r\n{largeBody}",
          nullptr},
+        {"a line with a control byte is not sent", 0, "", "X-Bad: a\nInjected: 1\r\nX-Tab: a\tb",
+         "", "/",
+         "GET / HTTP/1.1\r\nHost: {host}\r\nUser-Agent: {agent}\r\nX-Tab: a\tb\r\n"
+         "Referer: {url}\r\n{defaults}\r\n",
+         "X-Bad: a\nInjected: 1\r\nX-Tab: a\tb\r\nReferer: {url}\r\nAccept: */*\r\n"
+         "Accept-Language: zh-cn\r\nContent-Type: application/x-www-form-urlencoded"},
         {"cookies always add a Cookie line", 0, "", "Cookie: old=1", "a=1; b=2", "/",
          "GET / HTTP/1.1\r\nHost: {host}\r\nUser-Agent: {agent}\r\nCookie: old=1\r\n"
          "Referer: {url}\r\n{defaults}Cookie: a=1; b=2\r\n\r\n",
