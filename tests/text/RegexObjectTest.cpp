@@ -182,7 +182,7 @@ TEST(RegexObject, CopiesAreIndependent) {
     EXPECT_EQ(second.groupText(1, 1), "9");
 }
 
-TEST(CoursePatterns, LessonPattern) {
+TEST(RegexObjectCoursePatterns, LessonPattern) {
     const std::string line =
         "s0.hasReferences=false;s0.id=101;s0.learnedIndex=null;s0.lessonName=\"" +
         utf8ToCp936("第一课") +
@@ -201,7 +201,7 @@ TEST(CoursePatterns, LessonPattern) {
     EXPECT_EQ(regex.groupText(2, 2), "two");
 }
 
-TEST(CoursePatterns, VideoPattern) {
+TEST(RegexObjectCoursePatterns, VideoPattern) {
     auto reply = [](const std::string& flv, const std::string& tail) {
         return "s1." + flv +
                "=\"http://v/1.flv\";s1.flvSdUrl=\"http://v/2.flv\";s1.flvShdUrl=\"\";s1.x=1;"
@@ -221,7 +221,7 @@ TEST(CoursePatterns, VideoPattern) {
     EXPECT_EQ(regex.groupText(1, 4), "");
 }
 
-TEST(CoursePatterns, PathologicalSubjectEndsWithoutHanging) {
+TEST(RegexObjectCoursePatterns, PathologicalSubjectEndsWithoutHanging) {
     // Many partial lessons on one line and no "liveContent=null": every start position
     // has a huge number of ways to fail.
     std::string line;

@@ -55,6 +55,12 @@ TEST(TextReplaceEvery, LeftToRightWithoutOverlapOrSplitCharacters) {
         {"abc", "", "x", "abc"},
         {"a\r\nb\r\n", "\r\n", "{$}", "a{$}b{$}"},
         {"\x81\x5C\x75\x5C\x75", "\\u", "%u", "\x81\x5C\x75%u"},
+        // the sought bytes straddle two characters: no match
+        {"\xB0\xA1\xAF"
+         "x\xA1\xAF",
+         "\xA1\xAF", "'",
+         "\xB0\xA1\xAF"
+         "x'"},
         {"xyx", "x", "", "y"},
         {"aaaa", "a", "aa", "aaaaaaaa"},
         // a lone lead byte at the end is kept as it is
