@@ -1,15 +1,17 @@
 #pragma once
 // The engine of the process between XL_Init and XL_UnInit: its task board and its engine
-// thread. At most one runs at a time, because aria2 allows one session per process.
+// thread. At most one runs at a time, because aria2 allows one session per process. When
+// the program exits without XL_UnInit, the running engine is stopped on the way out.
 
 #include "engine/TaskBoard.h"
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 
 class EngineInstance final {
 public:
+    EngineInstance() = delete;
+
     // Starts the engine unless one runs; false when a shut-down one has not yet let go of
     // its session.
     static bool start();
@@ -18,10 +20,4 @@ public:
     static bool stop(std::chrono::milliseconds wait);
     // The running engine's board, or null.
     static std::shared_ptr<TaskBoard> board();
-
-private:
-    static std::mutex mutex_;
-    static std::shared_ptr<TaskBoard> current_;
-    // The board of the last engine that was stopped, until its thread has finished.
-    static std::shared_ptr<TaskBoard> closing_;
 };

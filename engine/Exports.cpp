@@ -15,14 +15,6 @@ namespace {
 // XL_UnInit stops every transfer at once; the wait covers aria2 writing the control
 // files of unfinished files.
 constexpr auto unInitWait = std::chrono::seconds(15);
-// When the program exits without XL_UnInit, the engine still saves its control files,
-// but exit is never held up for long.
-constexpr auto exitWait = std::chrono::seconds(3);
-
-struct StopAtExit {
-    ~StopAtExit() { EngineInstance::stop(exitWait); }
-} stopAtExit;
-
 } // namespace
 
 // 1 when the engine runs, 0 when it could not be started.
