@@ -1,5 +1,6 @@
 #include "text/RegexObject.h"
 #include "text/Codepage.h"
+#include "text/Decode.h"
 
 #include <gtest/gtest.h>
 
@@ -233,6 +234,29 @@ TEST(RegexObjectCoursePatterns, PathologicalSubjectEndsWithoutHanging) {
     EXPECT_EQ(regex.matchCount(), 0);
     // Generous: a run without limits would take hours.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+} // namespace
+
+namespace {
+
+TEST(RegexObjectCoursePatterns, DecodedCoursePlanReplyGivesEveryLesson) {
+    const std::string reply =
+        "//#DWR-INSERT\r\n//#DWR-REPLY\r\nvar s0=[];\r\n"
+        "var s1={};var s2=[];s0[0]=s1;\r\n"
+        "s1.courseId=7;s1.id=7100;s1.lessons=s2;s1.name=\"\\u7B2C1\\u7AE0\";\r\n"
+        "var s3={};s2[0]=s3;s3.hasReferences=false;s3.id=11;s3.learnedIndex=null;"
+        "s3.lessonName=\"\\u5F00\\u59CB it's\";s3.liveContent=null;\r\n"
+        "var s4={};s2[1]=s4;s4.hasReferences=false;s4.id=12;s4.learnedIndex=null;"
+        "s4.lessonName=\"50%\\/100%u0025\";s4.liveContent=null;\r\n"
+        "dwr.engine._remoteHandleCallback('1','0',s0);\r\n";
+    RegexObject regex;
+    ASSERT_TRUE(regex.execute(lessonPattern, decodeCourseReply(reply)));
+    ASSERT_EQ(regex.matchCount(), 2);
+    EXPECT_EQ(regex.groupText(1, 1), "11");
+    EXPECT_EQ(regex.groupText(1, 2), utf8ToCp936("开始 it's"));
+    EXPECT_EQ(regex.groupText(2, 1), "12");
+    EXPECT_EQ(regex.groupText(2, 2), "50%/100%");
 }
 
 } // namespace
