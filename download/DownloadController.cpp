@@ -173,6 +173,9 @@ void DownloadController::finishTask(int rows) {
         }
         return;
     }
+    // The finished row shows the file's size even when it finished within a second.
+    controls_.setCellText(downloadList, state_.currentRow, sizeColumn,
+                          sizeText(state_.taskInfo->totalSize()));
     controls_.setCellText(downloadList, state_.currentRow, completionColumn, texts().finished);
     ++state_.currentRow;
     if (state_.currentRow < rows) {
