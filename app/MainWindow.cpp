@@ -83,8 +83,11 @@ void MainWindow::buildTopRow() {
     auto address = named<QLineEdit>(this, "编辑框1", {2, 0, 278, 32});
     address->setText(ui("http://") + QString::fromStdString(webHost_) +
                      ui("/course/introduction/1455026.htm"));
+    address->setCursorPosition(0); // show the address from its beginning
 
     auto group = named<QGroupBox>(this, "分组框1", {280, -5, 160, 40});
+    // A narrow gap between circle and digit keeps the digit inside the 24-pixel buttons.
+    group->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
     struct Radio {
         const char* name;
         QRect geometry;
@@ -108,39 +111,36 @@ void MainWindow::buildTopRow() {
 
 void MainWindow::buildTabs() {
     tabs_ = named<QTabWidget>(this, "选择夹1", {1, 32, 488, 472});
-    // A low tab row keeps the page area's top above y 24 of the tab control, where the
+    // A low tab row keeps the page area clear of y 24 of the tab control, where the
     // lists begin, whatever font the captions are drawn in.
     tabs_->setStyleSheet(QStringLiteral("QTabBar::tab { height: 20px; }"));
-    const char* const captions[] = {"解析文件", "下载列表 ", "关于软件"};
-    QWidget* pages[3];
-    for (int i = 0; i < 3; ++i) {
-        pages[i] = new QWidget();
-        tabs_->addTab(pages[i], ui(captions[i]));
-        pages[i]->installEventFilter(this);
-    }
-    buildResultsPage(pages[0]);
-    buildDownloadPage(pages[1]);
-    buildAboutPage(pages[2]);
+    for (const char* caption : {"解析文件", "下载列表 ", "关于软件"})
+        tabs_->addTab(new QWidget(), ui(caption));
+    buildResultsPage(0);
+    buildDownloadPage(1);
+    buildAboutPage(2);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int page) { showPageControls(page); });
     tabs_->setCurrentIndex(0);
+    showPageControls(0);
 }
 
-// The page controls are children of their pages, so that the tab control shows and
-// hides them with the page, but their positions are given relative to the tab control
-// itself. Qt's page area starts a few pixels inside the tab control, by an amount that
-// depends on the style, so each page control is re-placed whenever its page moves.
+// The page controls are placed relative to the tab control itself, as the form gives
+// them: Qt's page area starts a few pixels inside the tab control, by an amount that
+// depends on the style, and the state label "透明标签1" (256,0) even lies in the row of
+// the tabs, where a child of a page would be cut off. So they are children of the tab
+// control, above its page area, and shown only while their page is the current one.
+// Each carries its page number in the property "tabPage".
 template <typename Control>
-Control* MainWindow::onPage(QWidget* page, const char* name, QRect geometryInTabs) {
-    auto control = named<Control>(page, name, geometryInTabs);
-    placements_.push_back({control, geometryInTabs.topLeft()});
+Control* MainWindow::onPage(int page, const char* name, QRect geometryInTabs) {
+    auto control = named<Control>(tabs_, name, geometryInTabs);
+    control->setProperty("tabPage", page);
+    pageControls_.push_back(control);
     return control;
 }
 
-void MainWindow::placePageControls(QWidget* page) {
-    const QPoint pageInTabs = page->mapTo(tabs_, QPoint(0, 0));
-    for (const PagePlacement& placement : placements_) {
-        if (placement.control->parentWidget() == page)
-            placement.control->move(placement.positionInTabs - pageInTabs);
-    }
+void MainWindow::showPageControls(int page) {
+    for (QWidget* control : pageControls_)
+        control->setVisible(control->property("tabPage").toInt() == page);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -150,17 +150,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         // already selected the row it hit; on empty space whatever is selected counts.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             addSelectedResultRow(*seam_, state_.currentRow);
-        return false;
-    }
-    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
-        if (auto page = qobject_cast<QWidget*>(watched);
-            page && page->parentWidget() && tabs_->isAncestorOf(page))
-            placePageControls(page);
     }
     return QWidget::eventFilter(watched, event);
 }
 
-QTreeWidget* MainWindow::buildList(QWidget* page, const char* name, QRect geometryInTabs,
+QTreeWidget* MainWindow::buildList(int page, const char* name, QRect geometryInTabs,
                                    const std::vector<std::pair<const char*, int>>& columns) {
     auto list = onPage<QTreeWidget>(page, name, geometryInTabs);
     list->setRootIsDecorated(false);
@@ -184,7 +178,7 @@ QTreeWidget* MainWindow::buildList(QWidget* page, const char* name, QRect geomet
     return list;
 }
 
-void MainWindow::buildResultsPage(QWidget* page) {
+void MainWindow::buildResultsPage(int page) {
     resultList_ = buildList(page, "超级列表框1", {2, 24, 488, 368},
                             {{"ID", 50}, {"视频标题", 150}, {"视频标示", 1}, {"下载地址", 279}});
     resultList_->viewport()->installEventFilter(this);
@@ -203,13 +197,13 @@ void MainWindow::buildResultsPage(QWidget* page) {
     for (const Caption& caption :
          {Caption{"按钮4", "删除失败", false}, Caption{"按钮2", "一键加入下载列表", false},
           Caption{"按钮3", "清空列表", true}}) {
-        auto control = page->findChild<QPushButton*>(ui(caption.name));
+        auto control = tabs_->findChild<QPushButton*>(ui(caption.name));
         control->setText(ui(caption.text));
         control->setEnabled(caption.enabled);
     }
 }
 
-void MainWindow::buildDownloadPage(QWidget* page) {
+void MainWindow::buildDownloadPage(int page) {
     buildList(
         page, "超级列表框2", {0, 24, 488, 376},
         {{"ID", 30}, {"视频标题", 143}, {"文件大小", 70}, {"下载地址", 160}, {"完成状态", 70}});
@@ -230,7 +224,7 @@ void MainWindow::buildDownloadPage(QWidget* page) {
     onPage<QLabel>(page, "透明标签显示", {8, 440, 464, 24});
 }
 
-void MainWindow::buildAboutPage(QWidget* page) {
+void MainWindow::buildAboutPage(int page) {
     auto about = onPage<QLabel>(page, "关于文本", {16, 40, 456, 400});
     about->setWordWrap(true);
     about->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -11,7 +11,6 @@
 
 #include "download/GlobalState.h"
 
-#include <QPoint>
 #include <QWidget>
 
 #include <memory>
@@ -45,22 +44,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // A control on a tab page, placed by its position relative to the tab control.
-    struct PagePlacement {
-        QWidget* control;
-        QPoint positionInTabs;
-    };
-
     void buildTopRow();
     void buildTabs();
-    void buildResultsPage(QWidget* page);
-    void buildDownloadPage(QWidget* page);
-    void buildAboutPage(QWidget* page);
-    QTreeWidget* buildList(QWidget* page, const char* name, QRect geometryInTabs,
+    void buildResultsPage(int page);
+    void buildDownloadPage(int page);
+    void buildAboutPage(int page);
+    QTreeWidget* buildList(int page, const char* name, QRect geometryInTabs,
                            const std::vector<std::pair<const char*, int>>& columns);
-    template <typename Control>
-    Control* onPage(QWidget* page, const char* name, QRect geometryInTabs);
-    void placePageControls(QWidget* page);
+    template <typename Control> Control* onPage(int page, const char* name, QRect geometryInTabs);
+    void showPageControls(int page);
 
     void connectCommands();
     void startParsing();
@@ -74,5 +66,5 @@ private:
     std::unique_ptr<DownloadController> downloads_;
     QTabWidget* tabs_ = nullptr;
     QTreeWidget* resultList_ = nullptr;
-    std::vector<PagePlacement> placements_;
+    std::vector<QWidget*> pageControls_;
 };

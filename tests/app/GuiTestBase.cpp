@@ -46,11 +46,10 @@ QTreeWidget* GuiTestBase::list(const char* name) const {
 }
 
 void GuiTestBase::showPageOf(QWidget* widget) {
-    auto tabs = window_->findChild<QTabWidget*>(ui("选择夹1"));
-    for (int page = 0; page < tabs->count(); ++page) {
-        if (tabs->widget(page)->isAncestorOf(widget))
-            tabs->setCurrentIndex(page);
-    }
+    // Page controls carry their page number; the others are always on show.
+    const QVariant page = widget->property("tabPage");
+    if (page.isValid())
+        window_->findChild<QTabWidget*>(ui("选择夹1"))->setCurrentIndex(page.toInt());
 }
 
 void GuiTestBase::click(const char* button) {

@@ -51,11 +51,13 @@ protected:
 
     // Brings the control's tab page to the front, then clicks its middle.
     void click(const char* button);
+    void showPageOf(QWidget* control);
+    // Page controls are children of "选择夹1" with their page number in the property
+    // "tabPage"; this makes their page the current one.
     void clickRow(const char* list, int row, int column = 1);
     void doubleClickRow(const char* list, int row, int column = 1);
     // A double-click below the last row.
     void doubleClickEmptySpace(const char* list);
-    void showPageOf(QWidget* control);
 
     // Appends a row to a list with these cells (UTF-8), as a worker would.
     void appendRow(const char* list, const std::vector<std::string>& cellsUtf8);

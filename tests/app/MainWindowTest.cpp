@@ -87,7 +87,6 @@ protected:
     QRect geometryInParent(QWidget* widget, Parent parent) {
         if (parent != Parent::Tabs)
             return widget->geometry();
-        showPageOf(widget);
         return {widget->mapTo(tabs(), QPoint(0, 0)), widget->size()};
     }
 };
@@ -106,6 +105,7 @@ TEST_F(MainWindowTest, EveryControlHasItsKindPlaceCaptionAndInitialState) {
             EXPECT_EQ(textOf(widget), ui(expected.text));
         }
         EXPECT_EQ(widget->isEnabled(), expected.enabled);
+        showPageOf(widget);
         EXPECT_EQ(widget->isVisibleTo(widget->window()), expected.shown);
     }
 }
@@ -148,8 +148,20 @@ TEST_F(MainWindowTest, TabPagesHaveTheirCaptionsAsStoredAndTheFirstIsShown) {
     EXPECT_EQ(pages->tabText(1), ui("下载列表 ")); // the trailing blank belongs to it
     EXPECT_EQ(pages->tabText(2), ui("关于软件"));
     EXPECT_EQ(pages->currentIndex(), 0);
-    EXPECT_TRUE(pages->widget(0)->isAncestorOf(control("超级列表框1")));
-    EXPECT_TRUE(pages->widget(1)->isAncestorOf(control("超级列表框2")));
+
+    // Each page shows its own controls only.
+    struct OnPage {
+        const char* control;
+        int page;
+    };
+    const OnPage controls[] = {{"超级列表框1", 0}, {"透明标签2", 0}, {"超级列表框2", 1},
+                               {"透明标签1", 1},   {"按钮暂停", 1},  {"关于文本", 2}};
+    for (int shown = 0; shown < 3; ++shown) {
+        pages->setCurrentIndex(shown);
+        for (const OnPage& expected : controls)
+            EXPECT_EQ(control(expected.control)->isVisible(), expected.page == shown)
+                << expected.control << " with page " << shown << " shown";
+    }
 }
 
 TEST_F(MainWindowTest, ListsShowTheirColumnsInReportViewAndSelectWholeRows) {
