@@ -1,6 +1,7 @@
 // The download controller in the real main window, with the real engine library and
 // the bundled course sandbox serving the video files.
 #include "course/AddressCodec.h"
+#include "download/EngineLoader.h"
 #include "sandbox/CourseSandbox.h"
 #include "tests/app/GuiTestBase.h"
 #include "text/Codepage.h"
@@ -215,6 +216,39 @@ TEST_F(SlowDownloadTest, AListReplacedDuringADownloadIsDownloadedFromItsFirstRow
     EXPECT_EQ(fileBytes(folder_ / "旧的一讲.mp4"), expectedBytes(0));
     EXPECT_EQ(fileBytes(folder_ / "新的一讲.mp4"), expectedBytes(1));
     EXPECT_EQ(state().currentRow, 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DownloadControllerTest, AFailedTaskShowsCancelledAndStopsPolling) {
+    addRow("不存在", scrambledAddress("/video/1455026/no_such_lesson.mp4"));
+    click("按钮下载");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return labelUtf8("透明标签1") == "已取消"; }, 20000));
+    EXPECT_EQ(timerPeriod(), 0);
+    EXPECT_FALSE(rowFinished(0));
+    EXPECT_EQ(state().currentRow, 0);
+}
+
+// The engine reporting a paused task stops the polling; the caption stays, and the
+// button pauses and resumes as ever.
+TEST_F(SlowDownloadTest, AnEnginePausedTaskStopsPollingUntilResumed) {
+    addRow("引擎暂停", scrambledAddress(videoPath(2)));
+    click("按钮下载");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return labelUtf8("透明标签1") == "下载中"; }, 10000));
+    dlengine::XL_StopTask(state().currentTaskHandle);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return labelUtf8("透明标签1") == "已暂停"; }, 5000));
+    EXPECT_EQ(timerPeriod(), 0);
+    EXPECT_EQ(labelUtf8("按钮暂停"), "暂停");
+
+    click("按钮暂停");
+    EXPECT_EQ(labelUtf8("按钮暂停"), "继续");
+    EXPECT_EQ(timerPeriod(), 0);
+    click("按钮暂停");
+    EXPECT_EQ(timerPeriod(), 1000);
+    ASSERT_TRUE(waitUntilFinished(0));
+    EXPECT_EQ(fileBytes(folder_ / "引擎暂停.mp4"), expectedBytes(2));
 }
 
 } // namespace
