@@ -3,13 +3,9 @@
 #include "app/ListCommands.h"
 #include "app/ProgramDirectory.h"
 #include "app/QtControlSeam.h"
-#include "download/EngineLoader.h"
-#ifdef APP_WIRE_DOWNLOAD_CONTROLLER
-#include "download/DownloadController.h"
-#endif
-#ifdef APP_WIRE_PARSE_WORKERS
 #include "course/ParseWorkers.h"
-#endif
+#include "download/DownloadController.h"
+#include "download/EngineLoader.h"
 
 #include <QEvent>
 #include <QFileDialog>
@@ -64,9 +60,7 @@ MainWindow::MainWindow(GlobalState& state, std::string webHost, QWidget* parent)
     timer->setObjectName(ui("时钟1"));
 
     seam_ = std::make_shared<QtControlSeam>(this);
-#ifdef APP_WIRE_DOWNLOAD_CONTROLLER
     downloads_ = std::make_unique<DownloadController>(state_, *seam_);
-#endif
     connectCommands();
     windowCreated();
 }
@@ -248,18 +242,15 @@ void MainWindow::connectCommands() {
     clicked("按钮4", [this] { deleteFailedResultRows(*seam_); });
     clicked("按钮1清空", [this] { emptyDownloadList(*seam_); });
     clicked("按钮选择", [this] { chooseSaveFolder(); });
-#ifdef APP_WIRE_DOWNLOAD_CONTROLLER
     clicked("按钮下载", [this] { downloads_->startDownload(); });
     clicked("按钮暂停", [this] { downloads_->pauseClicked(); });
     connect(findChild<QTimer*>(ui("时钟1")), &QTimer::timeout, this,
             [this] { downloads_->timerTick(); });
-#endif
 }
 
 void MainWindow::startParsing() {
-#ifdef APP_WIRE_PARSE_WORKERS
+    // The worker runs on a detached thread of its own; the button stays enabled.
     startLessonListWorker(ParseContext{seam_, webHost_, state_.chosenExtension});
-#endif
 }
 
 void MainWindow::chooseSaveFolder() {
