@@ -89,6 +89,7 @@ struct CourseSandbox::Impl {
     SandboxCatalog catalog;
     httplib::Server server;
     std::thread listener;
+    bool started = false;
     int port = 0;
 
     std::atomic<bool> stopping{false};
@@ -304,10 +305,13 @@ void CourseSandbox::Impl::streamVideo(httplib::Response& res, const std::string&
             stream->buffer.resize(n);
             fillVideoBytes(stream->seed, stream->first + static_cast<std::int64_t>(offset),
                            stream->buffer.data(), n);
+            // Counted before the write, so that a client that has read the bytes never
+            // finds the count behind; taken back when the write fails.
+            videoBytes += static_cast<std::int64_t>(n);
             if (!sink.write(stream->buffer.data(), n)) {
+                videoBytes -= static_cast<std::int64_t>(n);
                 return false;
             }
-            videoBytes += static_cast<std::int64_t>(n);
             return true;
         });
 }
@@ -319,10 +323,15 @@ CourseSandbox::~CourseSandbox() {
 }
 
 bool CourseSandbox::start() {
-    if (impl_->listener.joinable()) {
+    Impl& impl = *impl_;
+    if (impl.listener.joinable()) {
         return true;
     }
-    Impl& impl = *impl_;
+    // A sandbox serves one run: its counters and recorded calls belong to it.
+    if (impl.started) {
+        return false;
+    }
+    impl.started = true;
     ignoreBrokenPipes();
     impl.stopping = false;
     impl.server.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };

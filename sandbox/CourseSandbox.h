@@ -48,6 +48,7 @@ public:
     CourseSandbox& operator=(const CourseSandbox&) = delete;
 
     // Starts listening on a background thread; returns once requests are accepted.
+    // False when the port cannot be bound, and for a second start after stop().
     bool start();
     void stop();
     int port() const;

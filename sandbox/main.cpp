@@ -53,7 +53,7 @@ bool parseOptions(int argc, char** argv, SandboxOptions& options) {
             if (parsed)
                 options.port = static_cast<int>(*parsed);
         } else if (name == "--lessons") {
-            parsed = number(1000000);
+            parsed = number(100000);
             if (parsed)
                 options.generatedLessons = static_cast<int>(*parsed);
         } else if (name == "--video-size") {

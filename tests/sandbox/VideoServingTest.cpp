@@ -245,6 +245,7 @@ TEST_F(VideoServing, StopEndsASlowReplyPromptly) {
     sandbox->stop();
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(2)) << secondsSince(start);
     download.join();
+    EXPECT_FALSE(sandbox->start()); // one run per sandbox
 }
 
 } // namespace
