@@ -83,7 +83,9 @@ void ignoreBrokenPipes() {
 } // namespace
 
 struct CourseSandbox::Impl {
-    explicit Impl(SandboxOptions o) : options(o), catalog(o.generatedLessons) {}
+    explicit Impl(SandboxOptions o) : options(o), catalog(o.generatedLessons) {
+        options.videoSize = std::max<std::int64_t>(options.videoSize, 0);
+    }
 
     SandboxOptions options;
     SandboxCatalog catalog;

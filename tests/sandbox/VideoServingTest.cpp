@@ -125,6 +125,18 @@ TEST_F(VideoServing, HeadGivesSizeWithoutBodyAndIsNotCounted) {
     EXPECT_EQ(cli.Get(samplePath)->status, 503);
 }
 
+TEST_F(VideoServing, EmptyOrNegativeSizeGivesAnEmptyFile) {
+    for (std::int64_t size : {0, -5}) {
+        startWith({.videoSize = size});
+        auto cli = client();
+        const auto whole = cli.Get(samplePath);
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->status, 200);
+        EXPECT_EQ(whole->get_header_value("Content-Length"), "0");
+        EXPECT_EQ(cli.Get(samplePath, {{"Range", "bytes=0-"}})->status, 416);
+    }
+}
+
 TEST_F(VideoServing, LargeFileIsServedFromAnyOffset) {
     constexpr std::int64_t gib = 1LL << 30;
     startWith({.videoSize = gib});
