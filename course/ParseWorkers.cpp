@@ -11,13 +11,14 @@
 #include <thread>
 #include <utility>
 
-// Form names of the controls the workers use.
-static const std::string addressBox = "编辑框1";
-static const std::string courseIdBox = "编辑框ID";
-static const std::string statusLine = "透明标签2";
-static const std::string resultsList = "超级列表框1";
-static const std::string addAllButton = "按钮2";
-static const std::string deleteFailedButton = "按钮4";
+// Form names of the controls the workers use. Plain literals, not std::string objects:
+// a worker may still run while the program ends, after static objects are destroyed.
+static constexpr const char* addressBox = "编辑框1";
+static constexpr const char* courseIdBox = "编辑框ID";
+static constexpr const char* statusLine = "透明标签2";
+static constexpr const char* resultsList = "超级列表框1";
+static constexpr const char* addAllButton = "按钮2";
+static constexpr const char* deleteFailedButton = "按钮4";
 
 // Results list columns.
 static constexpr int numberColumn = 0;
