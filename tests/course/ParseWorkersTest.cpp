@@ -327,10 +327,13 @@ TEST_F(ParseFromRecorder, ReplyWithoutLessonsGivesNoRows) {
     std::size_t sent = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        server_.queueReply(ScriptedReply().withBody(c.body));
+        server_.queueReply(
+            ScriptedReply().withBody(c.body).withDelay(std::chrono::milliseconds(200)));
         putMarkerRow();
         pressParse();
         ASSERT_TRUE(waitForRequests(++sent));
+        // The earlier rows stay in sight until the reply is in.
+        EXPECT_EQ(rowCount(resultsList), 1);
         waitForWorkerOneToClearTheList();
         EXPECT_EQ(rowCount(resultsList), 0);
         EXPECT_EQ(statusUtf8(), "解析中，请稍后");
