@@ -200,7 +200,7 @@ TEST_F(ParseFromSlowSandbox, AnAddressNeverLandsInAnotherLessonsRow) {
               videoAddress(lessons[4].id, 4));
 }
 
-TEST_F(ParseFromSandbox, ListEmptiedDuringTheRunGivesAZeroSummary) {
+TEST_F(ParseFromSlowSandbox, ListEmptiedDuringTheRunGivesAZeroSummary) {
     pressParse();
     ASSERT_TRUE(waitUntil([&] { return statusUtf8() == "下载地址解析中。。。"; }));
     controls()->deleteAllRows(resultsList);
