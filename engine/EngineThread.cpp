@@ -39,13 +39,17 @@ aria2::KeyVals sessionOptions() {
     };
 }
 
-aria2::KeyVals transferOptions(const TaskRequest& request) {
+// `fileName`: the name to write; empty lets aria2 name the file after the reply.
+// `continuing`: the task's own partial file from an earlier pause or failure is there.
+aria2::KeyVals transferOptions(const TaskRequest& request, const std::string& fileName,
+                               bool continuing) {
     const RetryPolicy retry = currentRetryPolicy();
+    const bool resume = request.useResume || continuing;
     aria2::KeyVals options = {
         {"dir", request.folder},
-        {"continue", request.useResume ? "true" : "false"},
+        {"continue", resume ? "true" : "false"},
         // Without resume the file is started again, so an existing one is replaced.
-        {"allow-overwrite", request.useResume ? "false" : "true"},
+        {"allow-overwrite", resume ? "false" : "true"},
         // A name that must be used as given is never changed to dodge an existing file.
         {"auto-file-renaming", request.noSmartNaming ? "false" : "true"},
         // A server that cannot continue a partial file gets it fetched from the start.
@@ -66,8 +70,8 @@ aria2::KeyVals transferOptions(const TaskRequest& request) {
         {"follow-metalink", "false"},
         {"remote-time", "false"},
     };
-    if (!request.fileName.empty())
-        options.emplace_back("out", request.fileName);
+    if (!fileName.empty())
+        options.emplace_back("out", fileName);
     if (!request.referrer.empty())
         options.emplace_back("header", "Referer: " + request.referrer);
     if (!request.cookies.empty())
@@ -120,30 +124,31 @@ EngineThread::EngineThread(std::shared_ptr<TaskBoard> board) : board_(std::move(
 void EngineThread::run() {
     blockBrokenPipeSignal();
     std::call_once(libraryInitialised, [] { aria2::libraryInit(); });
-    aria2::SessionConfig config;
-    config.keepRunning = true;       // an idle session waits for the next task
-    config.useSignalHandler = false; // the host program owns its signals
-    session_ = aria2::sessionNew(sessionOptions(), config);
-
     while (!board_->shutdownRequested()) {
         const auto commands =
             board_->takeCommands(hasWork() ? std::chrono::milliseconds(0) : idleWait);
         for (const TaskCommand& command : commands)
             apply(command);
-        if (!session_) {
-            failEverything(FailureCode::engineUnavailable);
-        } else {
-            for (auto& [handle, transfer] : transfers_)
-                steer(transfer);
-            if (hasWork() && aria2::run(session_, aria2::RUN_ONCE) < 0) {
-                failEverything(FailureCode::engineUnavailable);
-                closeSession();
+        for (auto& [handle, transfer] : transfers_)
+            steer(transfer);
+        bool sessionEnded = false;
+        if (session_) {
+            const int result = aria2::run(session_, aria2::RUN_ONCE);
+            if (result < 0) {
+                for (auto& [handle, transfer] : transfers_) {
+                    if (transfer.inSession)
+                        fail(transfer, FailureCode::engineUnavailable);
+                }
             }
+            sessionEnded = result <= 0;
         }
-        if (!commands.empty() || std::chrono::steady_clock::now() - lastRefresh_ >= refreshPeriod)
+        if (sessionEnded || !commands.empty() ||
+            std::chrono::steady_clock::now() - lastRefresh_ >= refreshPeriod)
             refreshAndPublish();
+        if (sessionEnded)
+            closeSession(false);
     }
-    closeSession();
+    closeSession(true);
     board_->markFinished();
 }
 
@@ -166,49 +171,63 @@ void EngineThread::apply(const TaskCommand& command) {
         return;
     transfer.facts.bytesArrived = false;
     transfer.lastCompleted = -1;
-    if (transfer.facts.phase == TransferPhase::failed) {
+    if (transfer.facts.phase == TransferPhase::failed)
         transfer.retryRequested = true;
-        transfer.settled = false;
-    }
+}
+
+bool EngineThread::needsAdding(const Transfer& transfer) const {
+    if (!transfer.wantRunning || transfer.inSession)
+        return false;
+    const TransferPhase phase = transfer.facts.phase;
+    return phase == TransferPhase::notAdded || phase == TransferPhase::paused ||
+           (phase == TransferPhase::failed && transfer.retryRequested);
 }
 
 // Brings the session's view of a transfer in line with what the caller asked for. A
-// request aria2 cannot take yet (resuming a transfer that is still halting) is simply
-// tried again on the next round.
+// transfer being taken out for a pause is added again only once it is out.
 void EngineThread::steer(Transfer& transfer) {
-    TaskFacts& facts = transfer.facts;
-    if (facts.phase == TransferPhase::complete)
-        return;
-    if (transfer.wantRunning) {
-        if (!transfer.added || (facts.phase == TransferPhase::failed && transfer.retryRequested))
-            addToSession(transfer);
-        else if (facts.phase == TransferPhase::paused &&
-                 aria2::unpauseDownload(session_, transfer.gid) == 0)
-            facts.phase = TransferPhase::waiting;
+    if (needsAdding(transfer)) {
+        addToSession(transfer);
         return;
     }
-    const bool running =
-        facts.phase == TransferPhase::active || facts.phase == TransferPhase::waiting;
-    if (running && !transfer.pauseIssued && aria2::pauseDownload(session_, transfer.gid, true) == 0)
-        transfer.pauseIssued = true;
+    const TransferPhase phase = transfer.facts.phase;
+    const bool running = phase == TransferPhase::active || phase == TransferPhase::waiting;
+    if (!transfer.wantRunning && transfer.inSession && running && !transfer.pausing &&
+        aria2::removeDownload(session_, transfer.gid, true) == 0)
+        transfer.pausing = true;
 }
 
 void EngineThread::addToSession(Transfer& transfer) {
+    const bool continuing = transfer.facts.phase != TransferPhase::notAdded;
     transfer.retryRequested = false;
-    transfer.added = true;
-    transfer.pauseIssued = false;
+    transfer.pausing = false;
     transfer.completionChecks = 0;
-    transfer.path.clear();
+    transfer.checkingCompletion = false;
     if (!ensureFolder(transfer.request.folder))
         return fail(transfer, FailureCode::badFolder);
+    if (!openSession())
+        return fail(transfer, FailureCode::engineUnavailable);
+    // Once aria2 has chosen the name, a resumed transfer keeps it.
+    const std::string name =
+        transfer.path.empty() ? transfer.request.fileName : baseName(transfer.path);
     aria2::A2Gid gid = 0;
-    if (aria2::addUri(session_, &gid, {transfer.request.url}, transferOptions(transfer.request)) <
-        0)
+    if (aria2::addUri(session_, &gid, {transfer.request.url},
+                      transferOptions(transfer.request, name, continuing)) < 0)
         return fail(transfer, FailureCode::badAddress);
     transfer.gid = gid;
-    transfer.settled = false;
+    transfer.inSession = true;
     transfer.facts.phase = TransferPhase::waiting;
     transfer.facts.failure = FailureCode::none;
+}
+
+bool EngineThread::openSession() {
+    if (session_)
+        return true;
+    aria2::SessionConfig config;
+    config.keepRunning = false;      // the session ends with its last download
+    config.useSignalHandler = false; // the host program owns its signals
+    session_ = aria2::sessionNew(sessionOptions(), config);
+    return session_ != nullptr;
 }
 
 void EngineThread::fail(Transfer& transfer, FailureCode code) {
@@ -216,12 +235,19 @@ void EngineThread::fail(Transfer& transfer, FailureCode code) {
     transfer.facts.failure = code;
     transfer.facts.bytesPerSecond = 0;
     transfer.facts.activeConnections = 0;
-    transfer.settled = true;
+    transfer.inSession = false;
+    transfer.pausing = false;
+    transfer.checkingCompletion = false;
 }
 
 void EngineThread::refresh(Transfer& transfer) {
-    if (transfer.settled || !transfer.added || !session_)
-        return;
+    if (transfer.checkingCompletion)
+        checkCompletion(transfer);
+    else if (transfer.inSession && session_)
+        readSession(transfer);
+}
+
+void EngineThread::readSession(Transfer& transfer) {
     aria2::DownloadHandle* handle = aria2::getDownloadHandle(session_, transfer.gid);
     if (!handle)
         return fail(transfer, FailureCode::engineUnavailable);
@@ -255,26 +281,33 @@ void EngineThread::refresh(Transfer& transfer) {
         transfer.lastCompleted = facts.completedBytes;
         break;
     case aria2::DOWNLOAD_WAITING:
+    case aria2::DOWNLOAD_PAUSED:
         facts.phase = TransferPhase::waiting;
         break;
-    case aria2::DOWNLOAD_PAUSED:
-        facts.phase = TransferPhase::paused;
-        transfer.pauseIssued = false;
-        break;
     case aria2::DOWNLOAD_COMPLETE:
-        settleCompletion(transfer);
+        transfer.inSession = false;
+        transfer.checkingCompletion = true;
+        checkCompletion(transfer);
         break;
     case aria2::DOWNLOAD_ERROR:
         fail(transfer, failureCodeForAria2Status(errorCode));
         break;
     case aria2::DOWNLOAD_REMOVED:
-        fail(transfer, FailureCode::otherError);
+        if (transfer.pausing) {
+            facts.phase = TransferPhase::paused;
+            facts.bytesPerSecond = 0;
+            facts.activeConnections = 0;
+            transfer.inSession = false;
+            transfer.pausing = false;
+        } else {
+            fail(transfer, FailureCode::otherError);
+        }
         break;
     }
 }
 
 // Finished means the whole file under its final name, with no control file left over.
-void EngineThread::settleCompletion(Transfer& transfer) {
+void EngineThread::checkCompletion(Transfer& transfer) {
     TaskFacts& facts = transfer.facts;
     facts.bytesPerSecond = 0;
     facts.activeConnections = 0;
@@ -282,7 +315,7 @@ void EngineThread::settleCompletion(Transfer& transfer) {
         facts.phase = TransferPhase::complete;
         facts.completedBytes = facts.totalBytes;
         facts.fileCreated = true;
-        transfer.settled = true;
+        transfer.checkingCompletion = false;
     } else if (++transfer.completionChecks >= completionCheckLimit) {
         fail(transfer, FailureCode::unfinishedFile);
     }
@@ -297,35 +330,36 @@ void EngineThread::refreshAndPublish() {
 }
 
 bool EngineThread::hasWork() const {
+    if (session_)
+        return true;
     for (const auto& [handle, transfer] : transfers_) {
-        if (transfer.settled)
-            continue;
-        const TransferPhase phase = transfer.facts.phase;
-        if (phase == TransferPhase::active || phase == TransferPhase::waiting)
-            return true;
-        if (transfer.wantRunning && !transfer.added)
+        if (needsAdding(transfer))
             return true;
     }
     return false;
 }
 
-void EngineThread::failEverything(FailureCode code) {
-    for (auto& [handle, transfer] : transfers_) {
-        if (transfer.facts.phase != TransferPhase::complete)
-            fail(transfer, code);
-    }
-}
-
-// Halts every transfer at once; aria2 writes each unfinished file's control file, so a
-// later engine continues where this one stopped.
-void EngineThread::closeSession() {
+// With `halt`, stops every transfer at once first; aria2 writes each unfinished file's
+// control file, so a later task continues where this one stopped.
+void EngineThread::closeSession(bool halt) {
     if (!session_)
         return;
-    aria2::shutdown(session_, true);
-    const auto deadline = std::chrono::steady_clock::now() + closeDeadline;
-    while (aria2::run(session_, aria2::RUN_ONCE) == 1 &&
-           std::chrono::steady_clock::now() < deadline) {
+    if (halt) {
+        aria2::shutdown(session_, true);
+        const auto deadline = std::chrono::steady_clock::now() + closeDeadline;
+        while (aria2::run(session_, aria2::RUN_ONCE) == 1 &&
+               std::chrono::steady_clock::now() < deadline) {
+        }
     }
     aria2::sessionFinal(session_);
     session_ = nullptr;
+    for (auto& [handle, transfer] : transfers_) {
+        // Whatever was still in the session is out of it now; a start adds it again.
+        if (transfer.inSession) {
+            transfer.inSession = false;
+            transfer.facts.phase = TransferPhase::paused;
+            transfer.facts.bytesPerSecond = 0;
+            transfer.facts.activeConnections = 0;
+        }
+    }
 }

@@ -3,6 +3,11 @@
 // thread-safe). It takes commands from the task board, steers each transfer toward what
 // the caller last asked for, drives the session one event round at a time and publishes
 // each task's facts back to the board.
+//
+// A session lives only while it has transfers to run, and ends as soon as the last of
+// them stops. A session kept open while idle makes aria2 wait out a whole second of event
+// polling before it notices that a download has finished. A pause takes the transfer out
+// of the session, leaving its file and control file behind, and resuming adds it again.
 
 #include "engine/TaskBoard.h"
 
@@ -28,28 +33,30 @@ private:
     struct Transfer {
         TaskRequest request;
         aria2::A2Gid gid = 0;
-        bool added = false;
+        bool inSession = false; // gid names a download of the open session
         bool wantRunning = false;
         bool retryRequested = false; // a start given while failed: add it anew
-        bool pauseIssued = false;
-        std::string path; // as aria2 writes it, once known
+        bool pausing = false;        // taken out of the session for a pause
+        std::string path;            // as aria2 writes it, once known
         std::int64_t lastCompleted = -1;
         int completionChecks = 0;
-        bool settled = false; // complete or failed for good: no more aria2 calls
+        bool checkingCompletion = false; // aria2 finished; waiting for the file to settle
         TaskFacts facts;
         std::uint64_t appliedSeq = 0;
     };
 
     void apply(const TaskCommand& command);
     void steer(Transfer& transfer);
+    bool needsAdding(const Transfer& transfer) const;
     void addToSession(Transfer& transfer);
+    bool openSession();
     void refresh(Transfer& transfer);
-    void settleCompletion(Transfer& transfer);
+    void readSession(Transfer& transfer);
+    void checkCompletion(Transfer& transfer);
     void fail(Transfer& transfer, FailureCode code);
     void refreshAndPublish();
     bool hasWork() const;
-    void closeSession();
-    void failEverything(FailureCode code);
+    void closeSession(bool halt);
 
     std::shared_ptr<TaskBoard> board_;
     aria2::Session* session_ = nullptr;

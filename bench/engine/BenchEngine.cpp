@@ -1,0 +1,157 @@
+// Time to fetch one large file from the course sandbox on 127.0.0.1 through the engine
+// library (driven through the loader and the system's records, as the program drives
+// it), through the aria2c command with the same connection settings, and through
+// `curl -o`; first from an unthrottled server, then from one that limits every
+// connection to 4 MiB/s. Prints the times and the ratios of the throughputs.
+//
+//   bench_engine [MiB]     (default 512; files go to a temporary folder, deleted after)
+
+#include "download/EngineLoader.h"
+#include "download/TaskInfoRecord.h"
+#include "download/TaskParamRecord.h"
+#include "sandbox/CourseSandbox.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// The engine's connection settings, given to aria2c as well.
+constexpr const char* aria2cSettings =
+    "--no-conf=true --quiet=true --split=8 --max-connection-per-server=8 --min-split-size=1M "
+    "--file-allocation=none --allow-overwrite=true --auto-file-renaming=false";
+
+struct Outcome {
+    double seconds = 0;
+    bool ok = false;
+};
+
+bool fileHasSize(const fs::path& path, std::int64_t size) {
+    std::error_code error;
+    return fs::is_regular_file(path, error) &&
+           static_cast<std::int64_t>(fs::file_size(path, error)) == size;
+}
+
+// Spot checks of the downloaded bytes at a few places: comparing all of a large file
+// would cost as much as the download.
+bool spotChecksMatch(const fs::path& path, const std::string& videoPath, std::int64_t size) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    bool same = true;
+    constexpr std::int64_t span = 4096;
+    for (std::int64_t at : {std::int64_t{0}, size / 3, size / 2, size - span}) {
+        if (at < 0)
+            continue;
+        const std::int64_t n = std::min(span, size - at);
+        std::string bytes(static_cast<std::size_t>(n), '\0');
+        std::fseek(file, static_cast<long>(at), SEEK_SET);
+        same = same && std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
+               bytes == CourseSandbox::videoContent(videoPath, at + n).substr(at);
+    }
+    std::fclose(file);
+    return same;
+}
+
+Outcome throughEngine(const std::string& url, const fs::path& folder, std::int64_t size) {
+    TaskParamRecord param;
+    TaskInfoRecord info;
+    param.defineFields(url, {}, {}, "engine.mp4", folder.string() + "/", false, true, true);
+    info.defineFields();
+    const auto start = Clock::now();
+    const std::int32_t handle = dlengine::XL_CreateTask(param.baseAddress());
+    dlengine::XL_StartTask(handle);
+    for (;;) {
+        if (dlengine::XL_QueryTaskInfoEx(handle, info.baseAddress()) != 0 &&
+            (info.state() == 4 || info.state() == 1))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return {seconds, info.state() == 4 && fileHasSize(folder / "engine.mp4", size)};
+}
+
+Outcome throughCommand(const std::string& command, const fs::path& file, std::int64_t size) {
+    const auto start = Clock::now();
+    const int status = std::system(command.c_str());
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return {seconds, status == 0 && fileHasSize(file, size)};
+}
+
+void report(const char* what, const Outcome& outcome, std::int64_t size) {
+    std::printf("  %-8s %8.2f s  %9.1f MiB/s  %s\n", what, outcome.seconds,
+                static_cast<double>(size) / (1024.0 * 1024.0) / outcome.seconds,
+                outcome.ok ? "" : "FAILED");
+}
+
+bool runOnce(const char* title, std::int64_t size, std::int64_t rateLimit, const fs::path& folder) {
+    SandboxOptions options;
+    options.port = 0;
+    options.videoSize = size;
+    options.rateLimitPerConnection = rateLimit;
+    CourseSandbox sandbox(options);
+    if (!sandbox.start()) {
+        std::fprintf(stderr, "the sandbox did not start\n");
+        return false;
+    }
+    const std::string videoPath =
+        CourseSandbox::videoPath(CourseSandbox::sampleCourseId, "1002185001", 4);
+    const std::string url = "http://" + sandbox.host() + videoPath;
+    std::printf("%s\n", title);
+
+    const Outcome engine = throughEngine(url, folder, size);
+    const bool engineBytesOk = engine.ok && spotChecksMatch(folder / "engine.mp4", videoPath, size);
+    fs::remove(folder / "engine.mp4");
+    report("engine", {engine.seconds, engineBytesOk}, size);
+
+    const Outcome aria2c = throughCommand(std::string("aria2c ") + aria2cSettings + " -d '" +
+                                              folder.string() + "' -o aria2c.mp4 '" + url + "'",
+                                          folder / "aria2c.mp4", size);
+    fs::remove(folder / "aria2c.mp4");
+    report("aria2c", aria2c, size);
+
+    const Outcome curl =
+        throughCommand("curl -s -o '" + (folder / "curl.mp4").string() + "' '" + url + "'",
+                       folder / "curl.mp4", size);
+    fs::remove(folder / "curl.mp4");
+    report("curl", curl, size);
+
+    std::printf("  engine / aria2c throughput: %.2f (goal >= 0.90)\n",
+                aria2c.seconds / engine.seconds);
+    std::printf("  engine / curl throughput:   %.2f%s\n", curl.seconds / engine.seconds,
+                rateLimit > 0 ? " (goal >= 3.00)" : "");
+    return engineBytesOk && aria2c.ok && curl.ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::int64_t mebibytes = argc > 1 ? std::atoll(argv[1]) : 512;
+    if (mebibytes <= 0) {
+        std::fprintf(stderr, "usage: bench_engine [MiB]\n");
+        return 2;
+    }
+    const std::int64_t size = mebibytes * 1024 * 1024;
+    char pattern[] = "/tmp/bench-engine-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path folder = pattern;
+    dlengine::XL_Init();
+    std::printf("%lld MiB from 127.0.0.1, 8 connections of at least 1 MiB\n",
+                static_cast<long long>(mebibytes));
+    bool ok = runOnce("unthrottled server:", size, 0, folder);
+    ok =
+        runOnce("server limiting each connection to 4 MiB/s:", size, 4 * 1024 * 1024, folder) && ok;
+    dlengine::XL_UnInit();
+    fs::remove_all(folder);
+    return ok ? 0 : 1;
+}
