@@ -11,6 +11,7 @@
 #include "download/TaskParamRecord.h"
 #include "sandbox/CourseSandbox.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -91,7 +92,10 @@ void report(const char* what, const Outcome& outcome, std::int64_t size) {
                 outcome.ok ? "" : "FAILED");
 }
 
-bool runOnce(const char* title, std::int64_t size, std::int64_t rateLimit, const fs::path& folder) {
+// The three ways, taken in turn `rounds` times; each keeps its best time, so that a
+// moment of load from elsewhere on the machine does not decide the comparison.
+bool compare(const char* title, std::int64_t size, std::int64_t rateLimit, int rounds,
+             const fs::path& folder) {
     SandboxOptions options;
     options.port = 0;
     options.videoSize = size;
@@ -104,30 +108,37 @@ bool runOnce(const char* title, std::int64_t size, std::int64_t rateLimit, const
     const std::string videoPath =
         CourseSandbox::videoPath(CourseSandbox::sampleCourseId, "1002185001", 4);
     const std::string url = "http://" + sandbox.host() + videoPath;
-    std::printf("%s\n", title);
+    std::printf("%s (best of %d)\n", title, rounds);
 
-    const Outcome engine = throughEngine(url, folder, size);
-    const bool engineBytesOk = engine.ok && spotChecksMatch(folder / "engine.mp4", videoPath, size);
-    fs::remove(folder / "engine.mp4");
-    report("engine", {engine.seconds, engineBytesOk}, size);
+    Outcome engine{1e30, true}, aria2c{1e30, true}, curl{1e30, true};
+    auto keepBest = [](Outcome& best, const Outcome& next) {
+        best.seconds = std::min(best.seconds, next.seconds);
+        best.ok = best.ok && next.ok;
+    };
+    for (int round = 0; round < rounds; ++round) {
+        Outcome e = throughEngine(url, folder, size);
+        e.ok = e.ok && spotChecksMatch(folder / "engine.mp4", videoPath, size);
+        fs::remove(folder / "engine.mp4");
+        keepBest(engine, e);
 
-    const Outcome aria2c = throughCommand(std::string("aria2c ") + aria2cSettings + " -d '" +
-                                              folder.string() + "' -o aria2c.mp4 '" + url + "'",
-                                          folder / "aria2c.mp4", size);
-    fs::remove(folder / "aria2c.mp4");
+        keepBest(aria2c, throughCommand(std::string("aria2c ") + aria2cSettings + " -d '" +
+                                            folder.string() + "' -o aria2c.mp4 '" + url + "'",
+                                        folder / "aria2c.mp4", size));
+        fs::remove(folder / "aria2c.mp4");
+
+        keepBest(curl,
+                 throughCommand("curl -s -o '" + (folder / "curl.mp4").string() + "' '" + url + "'",
+                                folder / "curl.mp4", size));
+        fs::remove(folder / "curl.mp4");
+    }
+    report("engine", engine, size);
     report("aria2c", aria2c, size);
-
-    const Outcome curl =
-        throughCommand("curl -s -o '" + (folder / "curl.mp4").string() + "' '" + url + "'",
-                       folder / "curl.mp4", size);
-    fs::remove(folder / "curl.mp4");
     report("curl", curl, size);
-
     std::printf("  engine / aria2c throughput: %.2f (goal >= 0.90)\n",
                 aria2c.seconds / engine.seconds);
     std::printf("  engine / curl throughput:   %.2f%s\n", curl.seconds / engine.seconds,
                 rateLimit > 0 ? " (goal >= 3.00)" : "");
-    return engineBytesOk && aria2c.ok && curl.ok;
+    return engine.ok && aria2c.ok && curl.ok;
 }
 
 } // namespace
@@ -148,9 +159,10 @@ int main(int argc, char** argv) {
     dlengine::XL_Init();
     std::printf("%lld MiB from 127.0.0.1, 8 connections of at least 1 MiB\n",
                 static_cast<long long>(mebibytes));
-    bool ok = runOnce("unthrottled server:", size, 0, folder);
-    ok =
-        runOnce("server limiting each connection to 4 MiB/s:", size, 4 * 1024 * 1024, folder) && ok;
+    bool ok = compare("unthrottled server:", size, 0, 3, folder);
+    // Throttled, one fetch takes its size / (connections x 4 MiB/s): once is enough.
+    ok = compare("server limiting each connection to 4 MiB/s:", size, 4 * 1024 * 1024, 1, folder) &&
+         ok;
     dlengine::XL_UnInit();
     fs::remove_all(folder);
     return ok ? 0 : 1;
