@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include <unistd.h>
+
 using namespace std::chrono_literals;
 
 TEST(ProgramDirectoryTest, IsEverythingBeforeTheLastSlash) {
@@ -69,6 +71,7 @@ void reportEngineCalls() {
 // The program's path from the window on, with a worker blocked in a seam call when
 // the window is closed.
 [[noreturn]] void closeWhileAWorkerWaits() {
+    alarm(30); // a program that hangs instead of ending dies of SIGALRM and fails the test
     dlengine::setLibraryName(
         (QCoreApplication::applicationDirPath() + QStringLiteral("/libapptestengine.so"))
             .toStdString());
