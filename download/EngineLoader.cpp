@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 
 namespace dlengine {
@@ -45,6 +46,24 @@ template <typename Function> Function lookUp(void* library, const char* operatio
     return reinterpret_cast<Function>(symbol);
 }
 
+// A bare name is looked for beside the program first, as its $ORIGIN run path says;
+// dlopen alone would miss it when a wrapper (a sanitizer's interceptor) is the caller
+// whose run path counts. Then the usual search.
+void* openLibrary(const std::string& name) {
+    if (name.find('/') == std::string::npos) {
+        std::error_code failed;
+        const std::filesystem::path program =
+            std::filesystem::read_symlink("/proc/self/exe", failed);
+        if (!failed) {
+            const std::string beside = (program.parent_path() / name).string();
+            if (void* library = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+                return library;
+            }
+        }
+    }
+    return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 // Opens the library and looks up all six operations at the first call, so a broken
 // engine is reported at start-up, not in the middle of a download.
 const Engine& engine() {
@@ -52,7 +71,7 @@ const Engine& engine() {
     static std::once_flag once;
     std::call_once(once, [] {
         const std::string& name = libraryName();
-        void* library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* library = openLibrary(name);
         if (library == nullptr) {
             giveUp("download engine library not found:", name, dlerror());
         }

@@ -1,6 +1,6 @@
 #pragma once
 // The six operations of the download engine library. The library is opened by name
-// (found beside the program through its $ORIGIN run path) at the first call, and all
+// (found beside the program, as its $ORIGIN run path says) at the first call, and all
 // six operations are looked up once, then. If the library or one of the operations
 // cannot be found, the program writes which one to standard error and ends with exit
 // code 1: it cannot download anything without them.

@@ -21,7 +21,9 @@ Number readNumberField(const FieldRecord& record, std::string_view name) {
     static_assert(std::is_arithmetic_v<Number>);
     const ByteBuffer bytes = record.readField(name);
     std::uint8_t raw[sizeof(Number)] = {};
-    std::memcpy(raw, bytes.data(), std::min(bytes.size(), sizeof(Number)));
+    if (!bytes.empty()) {
+        std::memcpy(raw, bytes.data(), std::min(bytes.size(), sizeof(Number)));
+    }
     Number value;
     std::memcpy(&value, raw, sizeof(Number));
     return value;
