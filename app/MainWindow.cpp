@@ -3,6 +3,7 @@
 #include "app/ListCommands.h"
 #include "app/ProgramDirectory.h"
 #include "app/QtControlSeam.h"
+#include "app/WidgetText.h"
 #include "course/ParseWorkers.h"
 #include "download/DownloadController.h"
 #include "download/EngineLoader.h"
@@ -14,6 +15,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -266,8 +268,17 @@ void MainWindow::chooseSaveFolder() {
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QString chosen = dialog.selectedFiles().value(0);
-    if (!chosen.isEmpty())
-        saveFolder->setText(chosen);
+    if (chosen.isEmpty())
+        return;
+    // The download controller reads the folder as a code page 936 text. A name with a
+    // character outside it would come back with "?" in its place and send the files to
+    // another folder, so such a folder is refused and the old one kept.
+    if (!survivesCp936(chosen)) {
+        QMessageBox::information(this, ui("信息："),
+                                 ui("所选文件夹的路径中有无法使用的字符，请另选一个文件夹。"));
+        return;
+    }
+    saveFolder->setText(chosen);
 }
 
 void MainWindow::windowCreated() {

@@ -1,6 +1,6 @@
 #include "app/QtControlSeam.h"
 
-#include "text/Codepage.h"
+#include "app/WidgetText.h"
 
 #include <QAbstractButton>
 #include <QAudioDevice>
@@ -24,16 +24,6 @@ namespace {
 
 // The completion sound, a WAVE file compiled into the program as a Qt resource.
 const char* const completionSoundResource = ":/sound/chime.wav";
-
-QString fromCp936(const std::string& text) {
-    const std::u16string units = cp936ToUtf16(text);
-    return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()));
-}
-
-std::string toCp936(const QString& text) {
-    return utf16ToCp936(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                            static_cast<std::size_t>(text.size())));
-}
 
 QString widgetText(const QWidget* widget) {
     if (auto edit = qobject_cast<const QLineEdit*>(widget))

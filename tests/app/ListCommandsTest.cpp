@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -179,6 +180,27 @@ TEST_F(SaveFolderTest, RootFolderIsStoredAsItComes) {
     });
     click("按钮选择");
     EXPECT_EQ(saveFolder(), ui("/"));
+}
+
+TEST_F(SaveFolderTest, FolderNamedOutsideCodePage936IsRefusedWithAMessage) {
+    QTemporaryDir parent;
+    const QString chosen = parent.path() + ui("/视频😀");
+    ASSERT_TRUE(QDir().mkdir(chosen));
+    const QString before = saveFolder();
+    QString message;
+    whenModalOpens([&](QWidget* modal) {
+        modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosen);
+        qobject_cast<QDialog*>(modal)->accept();
+        whenModalOpens([&](QWidget* box) {
+            auto messageBox = qobject_cast<QMessageBox*>(box);
+            ASSERT_NE(messageBox, nullptr);
+            message = messageBox->text();
+            messageBox->accept();
+        });
+    });
+    click("按钮选择");
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_EQ(saveFolder(), before);
 }
 
 TEST_F(SaveFolderTest, CancellingKeepsTheSaveFolder) {
