@@ -8,6 +8,7 @@
 #include "text/Codepage.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -152,10 +153,13 @@ TEST_F(ControlSeamTest, MessageBoxHasOnlyAnOkButtonAndWaitsForIt) {
     EXPECT_TRUE(seen);
 }
 
-TEST_F(ControlSeamTest, CompletionSoundDoesNotBlockOrFailWithoutAudio) {
+TEST_F(ControlSeamTest, CompletionSoundIsInTheProgramAndPlaysWithoutBlocking) {
+    // A resource of a static library is easily dropped by the linker.
+    EXPECT_TRUE(QFile::exists(QStringLiteral(":/sound/chime.wav")));
+    // Two in a row, as when two short files finish one after the other; without an
+    // audio device nothing is heard and nothing fails.
     controls()->playCompletionSound();
     controls()->playCompletionSound();
-    SUCCEED();
 }
 
 TEST_F(ControlSeamTest, ClosingTheWindowReleasesAWorkerWaitingInACall) {
