@@ -72,7 +72,8 @@ void writeTaskReport(void* record, const TaskReport& report) {
     // The name is stored with its terminator (259 units at most), the rest zeroed.
     const auto name = utf8ToUtf16le(report.fileName, infoLayout::fileNameSize / 2 - 1);
     std::memset(base + infoLayout::fileName, 0, infoLayout::fileNameSize);
-    std::memcpy(base + infoLayout::fileName, name.data(), name.size());
+    if (!name.empty())
+        std::memcpy(base + infoLayout::fileName, name.data(), name.size());
     store<std::int64_t>(base, infoLayout::totalSize, report.totalSize);
     store<std::int64_t>(base, infoLayout::downloadedBytes, report.downloadedBytes);
     store<float>(base, infoLayout::progress, report.progress);
