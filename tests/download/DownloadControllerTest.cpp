@@ -12,6 +12,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -249,6 +254,44 @@ TEST_F(SlowDownloadTest, AnEnginePausedTaskStopsPollingUntilResumed) {
     EXPECT_EQ(timerPeriod(), 1000);
     ASSERT_TRUE(waitUntilFinished(0));
     EXPECT_EQ(fileBytes(folder_ / "引擎暂停.mp4"), expectedBytes(2));
+}
+
+} // namespace
+
+namespace {
+
+// A server that takes the connection and never answers: the task stays at sending its
+// request, and the controller keeps polling.
+TEST_F(DownloadControllerTest, ATaskWaitingForItsServerShowsSendingRequestAndKeepsPolling) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/silent.mp4";
+    addRow("无应答", scrambleAddress(url, addressTagKey));
+    click("按钮下载");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return labelUtf8("透明标签1") == "发送请求"; }, 5000));
+    EXPECT_EQ(timerPeriod(), 1000);
+    EXPECT_EQ(cellUtf8(downloadList, 0, 2), "0.00MB");
+    EXPECT_EQ(labelUtf8("透明标签显示").rfind("当前速度：0KB    可用资源数：", 0), 0u);
+    close(listener);
+}
+
+// A folder the engine's record cannot hold would reach the engine cut short, naming
+// another folder: nothing is started.
+TEST_F(DownloadControllerTest, AFolderTooLongForTheEngineStartsNothing) {
+    controls()->setText("编辑框保存", "/tmp/" + std::string(300, 'x'));
+    addRow("太长", scrambledAddress(videoPath(0)));
+    click("按钮下载");
+    EXPECT_EQ(labelUtf8("透明标签1"), "保存路径过长");
+    EXPECT_EQ(state().currentTaskHandle, 0);
+    EXPECT_EQ(timerPeriod(), 0);
+    EXPECT_EQ(state().currentRow, 0);
 }
 
 } // namespace
