@@ -45,6 +45,7 @@ private:
         std::uint64_t appliedSeq = 0;
     };
 
+    int runSessionAWhile();
     void apply(const TaskCommand& command);
     void steer(Transfer& transfer);
     bool needsAdding(const Transfer& transfer) const;

@@ -12,6 +12,8 @@ struct TaskRequest {
     std::string cookies;  // sent as Cookie when not empty
     std::string fileName; // UTF-8
     std::string folder;   // UTF-8
+    // The engine only ever fetches from the given address (it knows no mirrors and
+    // follows no torrent or metalink), so this flag asks for what it always does.
     bool givenAddressOnly = false;
     bool noSmartNaming = false;
     bool useResume = false;

@@ -2,7 +2,9 @@
 // library (driven through the loader and the system's records, as the program drives
 // it), through the aria2c command with the same connection settings, and through
 // `curl -o`; first from an unthrottled server, then from one that limits every
-// connection to 4 MiB/s. Prints the times and the ratios of the throughputs.
+// connection to 4 MiB/s. Prints the times and the ratios of the throughputs. The server
+// is the course-sandbox program beside this one, in a process of its own, so that all
+// three clients meet it on equal terms.
 //
 //   bench_engine [MiB]     (default 512; files go to a temporary folder, deleted after)
 
@@ -12,12 +14,22 @@
 #include "sandbox/CourseSandbox.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -28,6 +40,82 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* aria2cSettings =
     "--no-conf=true --quiet=true --split=8 --max-connection-per-server=8 --min-split-size=1M "
     "--file-allocation=none --allow-overwrite=true --auto-file-renaming=false";
+
+// A course-sandbox process on a free port of 127.0.0.1, ended with the object.
+class SandboxProcess final {
+public:
+    SandboxProcess(std::int64_t size, std::int64_t rateLimit) {
+        port_ = freePort();
+        const std::string program =
+            (fs::read_symlink("/proc/self/exe").parent_path() / "course-sandbox").string();
+        std::vector<std::string> args = {program,
+                                         "--port",
+                                         std::to_string(port_),
+                                         "--video-size",
+                                         std::to_string(size),
+                                         "--rate",
+                                         std::to_string(rateLimit)};
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        // Its "listening on" line would only break into the table.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        if (port_ == 0 ||
+            posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~SandboxProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    SandboxProcess(const SandboxProcess&) = delete;
+    SandboxProcess& operator=(const SandboxProcess&) = delete;
+
+    // Waits until the server takes connections.
+    bool ready() const {
+        for (int attempt = 0; pid_ > 0 && attempt < 250; ++attempt) {
+            const int s = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address = loopback(port_);
+            const bool connected =
+                connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            close(s);
+            if (connected)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+    std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    static sockaddr_in loopback(int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+    static int freePort() {
+        const int s = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = loopback(0);
+        socklen_t length = sizeof address;
+        int port = 0;
+        if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+        close(s);
+        return port;
+    }
+
+    int port_ = 0;
+    pid_t pid_ = 0;
+};
 
 struct Outcome {
     double seconds = 0;
@@ -96,12 +184,8 @@ void report(const char* what, const Outcome& outcome, std::int64_t size) {
 // moment of load from elsewhere on the machine does not decide the comparison.
 bool compare(const char* title, std::int64_t size, std::int64_t rateLimit, int rounds,
              const fs::path& folder) {
-    SandboxOptions options;
-    options.port = 0;
-    options.videoSize = size;
-    options.rateLimitPerConnection = rateLimit;
-    CourseSandbox sandbox(options);
-    if (!sandbox.start()) {
+    SandboxProcess sandbox(size, rateLimit);
+    if (!sandbox.ready()) {
         std::fprintf(stderr, "the sandbox did not start\n");
         return false;
     }
