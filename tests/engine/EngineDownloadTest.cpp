@@ -362,3 +362,39 @@ TEST(EngineExit, ExitingWithoutUnInitMidDownloadIsPromptAndKeepsTheControlFile) 
     fs::remove_all(folder);
     unsetenv("ENGINE_EXIT_TEST_FOLDER");
 }
+
+TEST_F(EngineDownload, AReplyWithoutALengthIsSavedWhole) {
+    RecordingHttpServer server;
+    ScriptedReply reply;
+    reply.headerLines = {"Content-Type: video/mp4", "Connection: close"};
+    reply.body = std::string(300000, 'v');
+    reply.addContentLength = false;
+    server.setDefaultReply(reply);
+    const std::int32_t handle = createAndStart(server.baseUrl() + "/v.mp4", "v.mp4");
+    ASSERT_TRUE(
+        waitFor(handle, [](const TaskInfoRecord& i) { return i.state() == 4 || i.state() == 1; }));
+    EXPECT_EQ(info_.state(), 4) << info_.failureCode();
+    EXPECT_EQ(info_.totalSize(), 300000);
+    EXPECT_EQ(readFile(folder_ / "v.mp4"), reply.body);
+}
+
+TEST_F(EngineDownload, StartingAFailedTaskAgainRetriesIt) {
+    RecordingHttpServer server;
+    ScriptedReply missing;
+    missing.status = 404;
+    missing.reason = "Not Found";
+    server.queueReply(missing);
+    ScriptedReply reply;
+    reply.body = "the video";
+    server.setDefaultReply(reply);
+    const std::int32_t handle = createAndStart(server.baseUrl() + "/v.mp4", "v.mp4");
+    ASSERT_TRUE(waitForState(handle, 1));
+    EXPECT_EQ(info_.failureCode(), 10);
+
+    EXPECT_EQ(dlengine::XL_StartTask(handle), 1);
+    // The old failure is not reported once a retry has been asked for.
+    EXPECT_NE(queryState(handle), 1);
+    ASSERT_TRUE(waitForState(handle, 4));
+    EXPECT_EQ(info_.failureCode(), 0);
+    EXPECT_EQ(readFile(folder_ / "v.mp4"), "the video");
+}
