@@ -192,8 +192,30 @@ bool EngineThread::needsAdding(const Transfer& transfer) const {
     if (!transfer.wantRunning || transfer.inSession)
         return false;
     const TransferPhase phase = transfer.facts.phase;
+    if (transfer.retryDue)
+        return phase == TransferPhase::waiting &&
+               std::chrono::steady_clock::now() >= *transfer.retryDue;
     return phase == TransferPhase::notAdded || phase == TransferPhase::paused ||
            (phase == TransferPhase::failed && transfer.retryRequested);
+}
+
+// aria2 retries a reset or timed-out connection and a 502, 503 or 504 reply itself, but
+// gives up at once on any other unexpected reply, a 500 among them. Those are tried
+// again here, after the same pause and up to the same number of tries. (aria2 reports a
+// 403 the same way, so a refusal costs the retries too before the task fails.)
+bool EngineThread::scheduleRetry(Transfer& transfer, int aria2Status) {
+    constexpr int unexpectedReply = 22;
+    const RetryPolicy retry = currentRetryPolicy();
+    if (aria2Status != unexpectedReply || transfer.triesMade >= retry.maxTries)
+        return false;
+    transfer.inSession = false;
+    transfer.pausing = false;
+    transfer.facts.phase = TransferPhase::waiting;
+    transfer.facts.bytesPerSecond = 0;
+    transfer.facts.activeConnections = 0;
+    transfer.retryDue =
+        std::chrono::steady_clock::now() + std::chrono::seconds(retry.retryWaitSeconds);
+    return true;
 }
 
 // Brings the session's view of a transfer in line with what the caller asked for. A
@@ -204,6 +226,12 @@ void EngineThread::steer(Transfer& transfer) {
         return;
     }
     const TransferPhase phase = transfer.facts.phase;
+    if (!transfer.wantRunning && transfer.retryDue) {
+        // Paused while waiting to try again: nothing is in the session to take out.
+        transfer.retryDue.reset();
+        transfer.facts.phase = TransferPhase::paused;
+        return;
+    }
     const bool running = phase == TransferPhase::active || phase == TransferPhase::waiting;
     if (!transfer.wantRunning && transfer.inSession && running && !transfer.pausing &&
         aria2::removeDownload(session_, transfer.gid, true) == 0)
@@ -212,6 +240,8 @@ void EngineThread::steer(Transfer& transfer) {
 
 void EngineThread::addToSession(Transfer& transfer) {
     const bool continuing = transfer.facts.phase != TransferPhase::notAdded;
+    transfer.triesMade = transfer.retryDue ? transfer.triesMade + 1 : 1;
+    transfer.retryDue.reset();
     transfer.retryRequested = false;
     transfer.pausing = false;
     transfer.completionChecks = 0;
@@ -251,6 +281,7 @@ void EngineThread::fail(Transfer& transfer, FailureCode code) {
     transfer.inSession = false;
     transfer.pausing = false;
     transfer.checkingCompletion = false;
+    transfer.retryDue.reset();
 }
 
 void EngineThread::refresh(Transfer& transfer) {
@@ -303,7 +334,8 @@ void EngineThread::readSession(Transfer& transfer) {
         checkCompletion(transfer);
         break;
     case aria2::DOWNLOAD_ERROR:
-        fail(transfer, failureCodeForAria2Status(errorCode));
+        if (!scheduleRetry(transfer, errorCode))
+            fail(transfer, failureCodeForAria2Status(errorCode));
         break;
     case aria2::DOWNLOAD_REMOVED:
         if (transfer.pausing) {

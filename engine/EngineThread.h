@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 class EngineThread final {
@@ -41,6 +42,9 @@ private:
         std::int64_t lastCompleted = -1;
         int completionChecks = 0;
         bool checkingCompletion = false; // aria2 finished; waiting for the file to settle
+        // Set while an unexpected reply is to be tried again at that time.
+        std::optional<std::chrono::steady_clock::time_point> retryDue;
+        int triesMade = 0; // additions to a session since the caller's last start
         TaskFacts facts;
         std::uint64_t appliedSeq = 0;
     };
@@ -49,6 +53,7 @@ private:
     void apply(const TaskCommand& command);
     void steer(Transfer& transfer);
     bool needsAdding(const Transfer& transfer) const;
+    bool scheduleRetry(Transfer& transfer, int aria2Status);
     void addToSession(Transfer& transfer);
     bool openSession();
     void refresh(Transfer& transfer);

@@ -398,3 +398,34 @@ TEST_F(EngineDownload, StartingAFailedTaskAgainRetriesIt) {
     EXPECT_EQ(info_.failureCode(), 0);
     EXPECT_EQ(readFile(folder_ / "v.mp4"), "the video");
 }
+
+TEST_F(EngineDownload, A500ReplyIsTriedAgainAfterAPause) {
+    RecordingHttpServer server;
+    ScriptedReply failing;
+    failing.status = 500;
+    failing.reason = "Internal Server Error";
+    server.queueReply(failing);
+    server.queueReply(failing);
+    ScriptedReply reply;
+    reply.body = "the video";
+    server.setDefaultReply(reply);
+    const std::int32_t handle = createAndStart(server.baseUrl() + "/v.mp4", "v.mp4");
+    ASSERT_TRUE(
+        waitFor(handle, [](const TaskInfoRecord& i) { return i.state() == 4 || i.state() == 1; }));
+    EXPECT_EQ(info_.state(), 4) << info_.failureCode();
+    EXPECT_EQ(server.requests().size(), 3u);
+    EXPECT_EQ(readFile(folder_ / "v.mp4"), "the video");
+}
+
+TEST_F(EngineDownload, RepeatedUnexpectedRepliesFailAfterTheLastTry) {
+    shortenRetries(3, 0, 5);
+    RecordingHttpServer server;
+    ScriptedReply refused;
+    refused.status = 403;
+    refused.reason = "Forbidden";
+    server.setDefaultReply(refused);
+    const std::int32_t handle = createAndStart(server.baseUrl() + "/v.mp4", "v.mp4");
+    ASSERT_TRUE(waitForState(handle, 1));
+    EXPECT_EQ(info_.failureCode(), 13);
+    EXPECT_EQ(server.requests().size(), 3u);
+}
