@@ -46,7 +46,7 @@ void shortenRetries(int maxTries, int retryWaitSeconds, int timeoutSeconds) {
     dlclose(library);
 }
 
-struct TaskSpec {
+struct TaskWish {
     std::string url;
     std::string fileNameUtf8 = "lesson.mp4";
     std::string folder;
@@ -83,10 +83,10 @@ protected:
         return "http://" + sandbox.host() + videoPath();
     }
 
-    std::int32_t create(const TaskSpec& spec) {
-        const std::string folder = spec.folder.empty() ? folder_.string() + "/" : spec.folder;
-        param_.defineFields(spec.url, spec.referrer, spec.cookies, utf8ToCp936(spec.fileNameUtf8),
-                            utf8ToCp936(folder), false, true, spec.useResume);
+    std::int32_t create(const TaskWish& wish) {
+        const std::string folder = wish.folder.empty() ? folder_.string() + "/" : wish.folder;
+        param_.defineFields(wish.url, wish.referrer, wish.cookies, utf8ToCp936(wish.fileNameUtf8),
+                            utf8ToCp936(folder), false, true, wish.useResume);
         info_.defineFields();
         return dlengine::XL_CreateTask(param_.baseAddress());
     }
@@ -94,14 +94,14 @@ protected:
     std::int32_t createAndStart(std::string url, std::string name = "lesson.mp4",
                                 std::string folder = {}, bool useResume = true,
                                 std::string referrer = {}, std::string cookies = {}) {
-        TaskSpec spec;
-        spec.url = std::move(url);
-        spec.fileNameUtf8 = std::move(name);
-        spec.folder = std::move(folder);
-        spec.useResume = useResume;
-        spec.referrer = std::move(referrer);
-        spec.cookies = std::move(cookies);
-        const std::int32_t handle = create(spec);
+        TaskWish wish;
+        wish.url = std::move(url);
+        wish.fileNameUtf8 = std::move(name);
+        wish.folder = std::move(folder);
+        wish.useResume = useResume;
+        wish.referrer = std::move(referrer);
+        wish.cookies = std::move(cookies);
+        const std::int32_t handle = create(wish);
         EXPECT_GT(handle, 0);
         EXPECT_EQ(dlengine::XL_StartTask(handle), 1);
         return handle;
