@@ -1,18 +1,11 @@
 // The two course patterns run over arbitrary subjects: no crash, no hang, and every
 // reported position points at the text reported with it.
+#include "course/CourseProtocol.h"
 #include "text/RegexObject.h"
 
 #include <cstdlib>
 
 namespace {
-
-// The patterns of the course protocol, as the workers hold them.
-const std::string lessonPattern =
-    "hasReferences.*?id=(\\d+);.*?learnedIndex=null.*?lessonName=\\\"(.*?)\\\";.*?"
-    "liveContent=null";
-const std::string videoPattern =
-    "flvHdUrl=\"(.*?)\";s1\\.flvSdUrl=\"(.*?)\";s1\\.flvShdUrl=\"(.*?)\";s1.*?mp4HdUrl=\"(.*?)"
-    "\";s1\\.mp4SdUrl=\"(.*?)\";s1.mp4ShdUrl=\"(.*?)\";s1\\.needKeyTimeValidate=false";
 
 char lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;

@@ -1,6 +1,7 @@
 // Throughput of the reply decoders and of the course patterns over synthetic course plan
 // and video information replies with 1,000, 10,000 and 100,000 lessons. The complexity
 // line of each benchmark shows whether the cost grows linearly with the reply.
+#include "course/CourseProtocol.h"
 #include "text/Decode.h"
 #include "text/RegexObject.h"
 
@@ -9,14 +10,6 @@
 #include <string>
 
 namespace {
-
-// The patterns of the course protocol, as the workers hold them.
-const std::string lessonPattern =
-    "hasReferences.*?id=(\\d+);.*?learnedIndex=null.*?lessonName=\\\"(.*?)\\\";.*?"
-    "liveContent=null";
-const std::string videoPattern =
-    "flvHdUrl=\"(.*?)\";s1\\.flvSdUrl=\"(.*?)\";s1\\.flvShdUrl=\"(.*?)\";s1.*?mp4HdUrl=\"(.*?)"
-    "\";s1\\.mp4SdUrl=\"(.*?)\";s1.mp4ShdUrl=\"(.*?)\";s1\\.needKeyTimeValidate=false";
 
 const std::string header = "//#DWR-INSERT\r\n//#DWR-REPLY\r\n";
 const std::string footer = "dwr.engine._remoteHandleCallback('1234567890123','0',s0);\r\n";

@@ -1,4 +1,5 @@
 #include "text/RegexObject.h"
+#include "course/CourseProtocol.h"
 #include "text/Codepage.h"
 #include "text/Decode.h"
 
@@ -7,14 +8,6 @@
 #include <chrono>
 
 namespace {
-
-// The two patterns the course workers run, as they stand in their source.
-const std::string lessonPattern =
-    "hasReferences.*?id=(\\d+);.*?learnedIndex=null.*?lessonName=\\\"(.*?)\\\";.*?"
-    "liveContent=null";
-const std::string videoPattern =
-    "flvHdUrl=\"(.*?)\";s1\\.flvSdUrl=\"(.*?)\";s1\\.flvShdUrl=\"(.*?)\";s1.*?mp4HdUrl=\"(.*?)"
-    "\";s1\\.mp4SdUrl=\"(.*?)\";s1.mp4ShdUrl=\"(.*?)\";s1\\.needKeyTimeValidate=false";
 
 TEST(RegexObject, OptionsAndCounts) {
     const struct {
