@@ -21,7 +21,7 @@ void requireAt(std::string_view subject, int position, const std::string& text) 
     }
 }
 
-void checkRun(RegexObject& regex, const std::string& pattern, std::string_view subject) {
+void checkRun(RegexObject& regex, std::string_view pattern, std::string_view subject) {
     if (!regex.execute(pattern, subject))
         std::abort();
     for (int m = 1; m <= regex.matchCount(); ++m) {
