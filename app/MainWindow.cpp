@@ -214,8 +214,8 @@ void MainWindow::buildDownloadPage(int page) {
         {"按钮下载", {328, 408, 56, 24}, "下载"},
         {"按钮暂停", {416, 408, 48, 24}, "暂停"},
     };
-    for (const auto& spec : buttons)
-        onPage<QPushButton>(page, spec.name, spec.geometry)->setText(ui(spec.caption));
+    for (const auto& button : buttons)
+        onPage<QPushButton>(page, button.name, button.geometry)->setText(ui(button.caption));
     onPage<QLabel>(page, "透明标签1", {256, 0, 160, 24});
     onPage<QLabel>(page, "透明标签显示", {8, 440, 464, 24});
 }

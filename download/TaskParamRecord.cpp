@@ -49,8 +49,8 @@ enum Field : std::size_t {
 const std::string& name(std::size_t field) {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> converted;
-        for (const FieldSpec& spec : paramFields) {
-            converted.push_back(utf8ToCp936(spec.nameUtf8));
+        for (const FieldSpec& entry : paramFields) {
+            converted.push_back(utf8ToCp936(entry.nameUtf8));
         }
         return converted;
     }();

@@ -35,18 +35,18 @@ VideoRange whole(std::int64_t size) {
 } // namespace
 
 VideoRange resolveVideoRange(std::string_view rangeHeader, std::int64_t size) {
-    std::string_view spec = trimmed(rangeHeader);
+    std::string_view range = trimmed(rangeHeader);
     constexpr std::string_view unit = "bytes=";
-    if (spec.size() < unit.size() || spec.substr(0, unit.size()) != unit) {
+    if (range.size() < unit.size() || range.substr(0, unit.size()) != unit) {
         return whole(size);
     }
-    spec = trimmed(spec.substr(unit.size()));
-    const auto dash = spec.find('-');
-    if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos) {
+    range = trimmed(range.substr(unit.size()));
+    const auto dash = range.find('-');
+    if (dash == std::string_view::npos || range.find(',') != std::string_view::npos) {
         return whole(size);
     }
-    const std::string_view firstText = trimmed(spec.substr(0, dash));
-    const std::string_view lastText = trimmed(spec.substr(dash + 1));
+    const std::string_view firstText = trimmed(range.substr(0, dash));
+    const std::string_view lastText = trimmed(range.substr(dash + 1));
     const VideoRange none{VideoRange::Kind::Unsatisfiable, 0, -1};
 
     if (firstText.empty()) { // the last n bytes
