@@ -47,5 +47,4 @@ std::string replaceQuotePlaceholders(std::string_view text);
 // The text between the first `startMarker` at or after `startPosition` and the first
 // `endMarker` after it; empty when either is missing.
 std::string textBetween(std::string_view text, std::string_view startMarker,
-                        std::string_view endMarker, int startPosition = 0,
-                        bool ignoreCase = false);
+                        std::string_view endMarker, int startPosition = 0, bool ignoreCase = false);
