@@ -24,7 +24,7 @@ ensure_packages() {
     echo "Installing missing packages:" $missing
     as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     # shellcheck disable=SC2086
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
 }
 
 # build_tree DIR [extra cmake arguments...]
