@@ -47,3 +47,12 @@ std::string readTextField(const FieldRecord& record, std::string_view name) {
 bool writeTextField(FieldRecord& record, std::string_view name, std::string_view text) {
     return record.writeField(name, utf16leWithTerminator(text));
 }
+
+std::vector<std::string> cp936FieldNames(std::span<const FieldLayout> layout) {
+    std::vector<std::string> names;
+    names.reserve(layout.size());
+    for (const FieldLayout& field : layout) {
+        names.push_back(utf8ToCp936(field.nameUtf8));
+    }
+    return names;
+}

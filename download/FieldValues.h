@@ -9,9 +9,11 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 // Assumes a little-endian machine, like the engine's binary interface itself.
 static_assert(std::endian::native == std::endian::little);
@@ -48,3 +50,13 @@ ByteBuffer utf16leWithTerminator(std::string_view text);
 std::string readTextField(const FieldRecord& record, std::string_view name);
 // The text's UTF-16LE bytes with terminator, cut at the field's size.
 bool writeTextField(FieldRecord& record, std::string_view name, std::string_view text);
+
+// One field of an engine record's layout: its name as written in this source tree and
+// its size in bytes. The offsets follow from the order.
+struct FieldLayout {
+    const char* nameUtf8;
+    std::int32_t size;
+};
+
+// The layout's field names as the record stores them: code page 936 texts.
+std::vector<std::string> cp936FieldNames(std::span<const FieldLayout> layout);

@@ -8,13 +8,8 @@
 
 namespace {
 
-struct FieldSpec {
-    const char* nameUtf8;
-    std::int32_t size;
-};
-
 // The engine's layout, in order; the offsets follow from the sizes.
-constexpr std::array<FieldSpec, 28> infoFields{{
+constexpr std::array<FieldLayout, 28> infoFields{{
     {"当前状态", 4},   {"失败代码", 4},       {"文件名", 520},       {"szReserved0", 520},
     {"文件总大小", 8}, {"已下载速度", 8},     {"下载进度", 4},       {"nReserved0", 4},
     {"总资源数", 4},   {"可用资源数", 4},     {"nReserved1", 4},     {"nReserved2", 4},
@@ -45,13 +40,7 @@ enum Field : std::size_t {
 
 // The field names as the record stores them: code page 936 texts.
 const std::string& name(std::size_t field) {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> converted;
-        for (const FieldSpec& entry : infoFields) {
-            converted.push_back(utf8ToCp936(entry.nameUtf8));
-        }
-        return converted;
-    }();
+    static const std::vector<std::string> names = cp936FieldNames(infoFields);
     return names[field];
 }
 

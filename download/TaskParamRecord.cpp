@@ -8,13 +8,8 @@
 
 namespace {
 
-struct FieldSpec {
-    const char* nameUtf8;
-    std::int32_t size;
-};
-
 // The engine's layout, in order; the offsets follow from the sizes.
-constexpr std::array<FieldSpec, 16> paramFields{{
+constexpr std::array<FieldLayout, 16> paramFields{{
     {"nReserved", 4},
     {"URL", 4168},
     {"引用页", 4168},
@@ -47,13 +42,7 @@ enum Field : std::size_t {
 };
 
 const std::string& name(std::size_t field) {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> converted;
-        for (const FieldSpec& entry : paramFields) {
-            converted.push_back(utf8ToCp936(entry.nameUtf8));
-        }
-        return converted;
-    }();
+    static const std::vector<std::string> names = cp936FieldNames(paramFields);
     return names[field];
 }
 
